@@ -1,0 +1,14 @@
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# korvane_add_gtest(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [ENV VAR=value ...])
+# One executable per area of tests; every test in it is registered with CTest.
+function(korvane_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} korvane_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "${ARG_ENV}"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

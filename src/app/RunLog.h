@@ -1,0 +1,31 @@
+#pragma once
+// The debug trace, KRVRun.log in the own directory, written only when started with -krvdebug.
+#include <cstdio>
+#include <string>
+
+class CRunLog {
+public:
+    // Looks for "-krvdebug" among argv[1..argc-1], empties every occurrence in place and, when
+    // found, creates KRVRun.log anew with its banner. When the file cannot be opened (another
+    // traced instance holds it) shows "Korvane already running" and ends the process with status 1.
+    CRunLog(int argc, char** argv);
+    virtual ~CRunLog();
+    CRunLog(const CRunLog&) = delete;
+    CRunLog& operator=(const CRunLog&) = delete;
+
+    // Writes the text and a line end, flushed before it returns. Does nothing when tracing is off.
+    void Log(std::string text);
+    bool IsEnabled() const { return m_bEnabled; }
+
+private:
+    std::FILE* m_file = nullptr;
+    int m_lockFd = -1;
+    bool m_bEnabled = false;
+};
+
+// The program's run log, set by the one CRunLog that main() constructs first; null before that
+// (and in tests that construct none), in which case Log() does nothing.
+extern CRunLog* g_pRunLog;
+
+// The run log's one operation, for every part of the program.
+void Log(std::string text);

@@ -1,0 +1,29 @@
+#pragma once
+// Windows-style paths on a Linux file system.
+//
+// Every path the program builds is a directory followed by a literal beginning with a backslash
+// (game + "\bin\Override\" + name). ResolvePath maps such a path onto the file system the way
+// Windows and Wine would see it: backslashes become slashes, and each component that exists in
+// another letter case is found as it is on disk ("bin\override" finds "bin/Override"). A component
+// that does not exist keeps the case it was given, so a new file is created as named.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Maps a Windows-style path (absolute or relative to the current directory) to the real path.
+std::string ResolvePath(std::string_view path);
+
+// True when `name` is a plain file name that stays inside the folder it is joined to: not empty,
+// not "." or "..", no slash, backslash, colon or control character. Every name that comes from
+// outside (an archive member, a network peer) passes through here before it becomes a path.
+bool IsPlainFileName(std::string_view name);
+
+// Case-insensitive wildcard match of a bare name against a pattern with '*' and '?' ("*.gck").
+bool MatchesPattern(std::string_view name, std::string_view pattern);
+
+// Lower-cased copy (ASCII letters only, as the file names of the game are).
+std::string ToLower(std::string_view text);
+
+} // namespace platform

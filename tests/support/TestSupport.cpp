@@ -1,0 +1,1 @@
+// Shared test helpers; see the headers beside this file.
