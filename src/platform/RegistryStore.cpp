@@ -1,0 +1,169 @@
+#include "platform/RegistryStore.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/RegFile.h"
+#include "platform/SystemCalls.h"
+
+namespace platform {
+
+namespace {
+
+// Another instance holds the lock only for one read-modify-write; waiting longer than this means
+// something is wrong with the lock file, and the caller hears about it instead of hanging.
+constexpr int kLockWaitMilliseconds = 10000;
+constexpr int kLockPollMilliseconds = 10;
+
+std::string SystemError(const std::string& what, const std::string& path)
+{
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+std::string Directory(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+bool MakeDirectories(const std::string& path)
+{
+    struct stat status {};
+    if (path.empty() || sys::Status(path, status))
+        return true;
+    if (!MakeDirectories(Directory(path)))
+        return false;
+    return sys::MakeDirectory(path, 0755) || errno == EEXIST;
+}
+
+// A store file reached through a symbolic link stays a link: the target is what gets replaced.
+std::string RealTarget(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    struct stat status {};
+    if (sys::LinkStatus(path, status) && S_ISLNK(status.st_mode) && ::realpath(path.c_str(), resolved))
+        return resolved;
+    return path;
+}
+
+class FileLock {
+public:
+    explicit FileLock(const std::string& path) : m_path(path) {}
+
+    std::optional<std::string> Acquire()
+    {
+        m_fd = sys::Open(m_path, O_RDWR | O_CREAT, 0644);
+        if (!m_fd.IsOpen())
+            return SystemError("Could not open the lock file", m_path);
+        for (int waited = 0;; waited += kLockPollMilliseconds) {
+            if (::flock(m_fd.Get(), LOCK_EX | LOCK_NB) == 0)
+                return std::nullopt;
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return SystemError("Could not lock", m_path);
+            if (waited >= kLockWaitMilliseconds)
+                return "Timed out waiting for the lock on " + m_path + " held by another program";
+            const timespec pause{0, kLockPollMilliseconds * 1000000L};
+            ::nanosleep(&pause, nullptr);
+        }
+    }
+
+private:
+    std::string m_path;
+    sys::FileDescriptor m_fd; // closing it releases the lock
+};
+
+std::optional<std::string> WriteAtomically(const std::string& path, const std::string& text)
+{
+    std::string temporary;
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    sys::FileDescriptor fd =
+        sys::CreateUniqueFile(slash == std::string::npos ? "" : Directory(path), "." + name + ".", temporary);
+    if (!fd.IsOpen())
+        return SystemError("Could not create a temporary file beside", path);
+    struct stat existing {};
+    const mode_t mode = sys::Status(path, existing) ? (existing.st_mode & 07777) : 0644;
+    const bool written = sys::WriteAll(fd.Get(), text) && sys::ChangeMode(fd.Get(), mode) &&
+                         sys::Sync(fd.Get()) && fd.Close();
+    if (!written || !sys::Rename(temporary, path)) {
+        const std::string error = SystemError("Could not write", path);
+        sys::Unlink(temporary);
+        return error;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+RegistryStore::RegistryStore(std::string path) : m_path(RealTarget(path)) {}
+
+RegistryLoad RegistryStore::Load() const
+{
+    RegistryLoad result;
+    sys::FileDescriptor fd = sys::Open(m_path, O_RDONLY);
+    if (!fd.IsOpen()) {
+        if (errno == ENOENT)
+            result.data.emplace();
+        else
+            result.error = SystemError("Could not open", m_path);
+        return result;
+    }
+    std::string text;
+    if (!sys::ReadAll(fd.Get(), text)) {
+        result.error = SystemError("Could not read", m_path);
+        return result;
+    }
+    RegistryData data;
+    if (const std::optional<RegFileError> error = ApplyRegFile(text, data)) {
+        result.error = m_path + " line " + std::to_string(error->line) + ": " + error->message;
+        return result;
+    }
+    result.data = std::move(data);
+    return result;
+}
+
+std::optional<std::string> RegistryStore::Update(const std::function<bool(RegistryData&)>& change) const
+{
+    if (!MakeDirectories(Directory(m_path)))
+        return SystemError("Could not create the folder", Directory(m_path));
+    FileLock lock(m_path + ".lock");
+    if (std::optional<std::string> error = lock.Acquire())
+        return error;
+    RegistryLoad current = Load();
+    if (!current.data)
+        return current.error;
+    if (!change(*current.data))
+        return std::nullopt;
+    return WriteAtomically(m_path, FormatRegFile(*current.data));
+}
+
+std::string DefaultRegistryPath()
+{
+    if (const char* explicitPath = std::getenv("KORVANE_REGISTRY"); explicitPath && *explicitPath)
+        return explicitPath;
+    std::string config;
+    // Only an absolute XDG_CONFIG_HOME counts; a relative one is to be ignored.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
+        config = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || *home == '\0') {
+            const passwd* entry = ::getpwuid(::getuid());
+            home = entry ? entry->pw_dir : "/";
+        }
+        config = std::string(home) + "/.config";
+    }
+    return config + "/korvane/registry.reg";
+}
+
+} // namespace platform

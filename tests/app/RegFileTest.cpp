@@ -1,0 +1,164 @@
+// The .reg reader and writer: files as Windows and Wine regedit write them, and round trips.
+#include <gtest/gtest.h>
+
+#include "platform/RegFile.h"
+
+using platform::ApplyRegFile;
+using platform::FormatRegFile;
+using platform::RegistryData;
+
+namespace {
+
+constexpr const char* kKrv = "HKEY_CURRENT_USER\\Software\\KRV";
+
+std::string Bytes(std::initializer_list<int> values)
+{
+    std::string out;
+    for (int v : values)
+        out += static_cast<char>(v);
+    return out;
+}
+
+RegistryData Parse(std::string_view text)
+{
+    RegistryData data;
+    const auto error = ApplyRegFile(text, data);
+    EXPECT_FALSE(error) << error->line << ": " << error->message;
+    return data;
+}
+
+} // namespace
+
+TEST(RegFile, ReadsWhatRegeditWrites)
+{
+    const RegistryData data = Parse(
+        "REGEDIT4\r\n\r\n"
+        "; exported by hand\r\n"
+        "[HKEY_CURRENT_USER\\Software\\KRV]\r\n"
+        "\"DestDir\"=\"C:\\\\Games\\\\Korvane\\\\\"\r\n"
+        "\"Quote\"=\"say \\\"hi\\\"\"\r\n"
+        "\"SecondsToJoin\"=dword:0000000f\r\n"
+        "@=\"default\"\r\n"
+        "\"Bin\"=hex:01,02,\\\r\n"
+        "  ff,\\\r\n"
+        "  80\r\n"
+        "\"Multi\"=hex(7):61,00,62,00,00\r\n"
+        "\"Empty\"=hex:\r\n");
+    auto bytes = [&](const char* name) { return data.FindValue(kKrv, name)->bytes; };
+    EXPECT_EQ(bytes("DestDir"), std::string("C:\\Games\\Korvane\\\0", 18));
+    EXPECT_EQ(bytes("Quote"), std::string("say \"hi\"\0", 9));
+    EXPECT_EQ(bytes("SecondsToJoin"), Bytes({15, 0, 0, 0}));
+    EXPECT_EQ(data.FindValue(kKrv, "SecondsToJoin")->type, platform::kRegDword);
+    EXPECT_EQ(bytes(""), std::string("default\0", 8));
+    EXPECT_EQ(bytes("Bin"), Bytes({1, 2, 0xff, 0x80}));
+    EXPECT_EQ(data.FindValue(kKrv, "Multi")->type, platform::kRegMultiSz);
+    EXPECT_EQ(bytes("Multi"), Bytes({'a', 0, 'b', 0, 0}));
+    EXPECT_EQ(bytes("Empty"), "");
+}
+
+TEST(RegFile, KeysAndNamesIgnoreLetterCase)
+{
+    const RegistryData data = Parse("REGEDIT4\n[hkey_current_user\\SOFTWARE\\krv]\n\"destdir\"=\"a\"\n"
+                                    "[HKEY_CURRENT_USER\\Software\\KRV]\n\"DESTDIR\"=\"b\"\n");
+    ASSERT_EQ(data.Keys().size(), 1u);
+    EXPECT_EQ(data.Keys()[0].path, "HKEY_CURRENT_USER\\SOFTWARE\\krv"); // first spelling kept
+    EXPECT_EQ(data.FindValue("HKEY_CURRENT_USER\\software\\Krv", "DestDir")->bytes, std::string("b\0", 2));
+    EXPECT_TRUE(data.KeyExists("HKEY_CURRENT_USER\\software"));
+}
+
+TEST(RegFile, ReadsWineVersion5ExportsInUtf16)
+{
+    // Wine's regedit writes UTF-16LE with a byte-order mark; its string-typed hex data is UTF-16.
+    const std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\KRV]\r\n"
+        "\"Name\"=\"K\xc3\xb6rvane\"\r\n\"Path\"=hex(2):43,00,3a,00,5c,00,00,00\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\xc3\xb6") == 0) { // U+00F6
+            utf16 += Bytes({0xf6, 0});
+            ++i;
+        } else {
+            utf16 += text[i];
+            utf16 += '\0';
+        }
+    }
+    const RegistryData data = Parse(utf16);
+    EXPECT_EQ(data.FindValue(kKrv, "Name")->bytes, std::string("K\xc3\xb6rvane\0", 9));
+    EXPECT_EQ(data.FindValue(kKrv, "Path")->bytes, std::string("C:\\\0", 4));
+}
+
+TEST(RegFile, ImportDeletesKeysAndValues)
+{
+    RegistryData data = Parse("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\KRV\\Sub]\n\"a\"=\"1\"\n"
+                              "[HKEY_CURRENT_USER\\Software\\KRV]\n\"x\"=\"1\"\n\"y\"=\"2\"\n");
+    EXPECT_FALSE(ApplyRegFile("REGEDIT4\n[-HKEY_CURRENT_USER\\Software\\KRV\\SUB]\n\"ignored\"=\"1\"\n"
+                              "[HKEY_CURRENT_USER\\Software\\KRV]\n\"x\"=-\n\"z\"=dword:1\n",
+                              data));
+    EXPECT_FALSE(data.KeyExists("HKEY_CURRENT_USER\\Software\\KRV\\Sub"));
+    EXPECT_EQ(data.FindValue(kKrv, "x"), nullptr);
+    EXPECT_NE(data.FindValue(kKrv, "y"), nullptr);
+    EXPECT_EQ(data.FindValue(kKrv, "z")->bytes, Bytes({1, 0, 0, 0}));
+}
+
+TEST(RegFile, ReportsTheLineThatDoesNotParse)
+{
+    struct Case {
+        const char* text;
+        int line;
+    };
+    const Case cases[] = {
+        {"Hello\n", 1},
+        {"\n\nREGEDIT5\n", 3},
+        {"REGEDIT4\n\"a\"=\"b\"\n", 2},                                    // value before a key
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\x]\n\"a\"=\"b\n", 3},               // open quote
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\x]\n\"a\"=dword:123456789\n", 3},   // nine digits
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\x]\n\"a\"=hex:01,\\\n  zz\n", 4},   // bad continued byte
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\x]\n\"a\"=hex:01,\\\n", 3},         // continues past the end
+        {"REGEDIT4\n[HKEY_NOWHERE\\x]\n", 2},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\x\n", 2},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\x]\nDestDir=1\n", 3},
+    };
+    for (const Case& c : cases) {
+        RegistryData data;
+        const auto error = ApplyRegFile(c.text, data);
+        ASSERT_TRUE(error) << c.text;
+        EXPECT_EQ(error->line, c.line) << c.text;
+        EXPECT_FALSE(error->message.empty());
+    }
+    RegistryData data;
+    EXPECT_FALSE(ApplyRegFile(" \n\n", data)) << "a blank file is an empty registry";
+}
+
+TEST(RegFile, RoundTripKeepsTypesAndBytes)
+{
+    RegistryData data;
+    const std::string longBinary(300, '\xab');
+    data.SetValue(kKrv, {"Plain", platform::kRegSz, std::string("C:\\dir \"q\" \xe9\0", 13)});
+    data.SetValue(kKrv, {"NoZero", platform::kRegSz, "ab"});
+    data.SetValue(kKrv, {"Lines", platform::kRegSz, std::string("a\r\nb\0", 5)});
+    data.SetValue(kKrv, {"", platform::kRegDword, Bytes({0xff, 0xff, 0xff, 0xff})});
+    data.SetValue(kKrv, {"Short", platform::kRegDword, Bytes({5, 0})});
+    data.SetValue(kKrv, {"Q", platform::kRegQword, Bytes({1, 2, 3, 4, 5, 6, 7, 8})});
+    data.SetValue(kKrv, {"Big", platform::kRegBinary, longBinary});
+    data.SetValue(kKrv, {"Name \"with\" \\", 0x1234, "x"});
+    data.CreateKey("HKEY_CURRENT_USER\\Software\\Empty");
+
+    const std::string text = FormatRegFile(data);
+    EXPECT_EQ(text.rfind("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Empty]\n", 0), 0u) << text;
+    EXPECT_NE(text.find("\"Plain\"=\"C:\\\\dir \\\"q\\\" \xe9\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("@=dword:ffffffff\n"), std::string::npos) << text;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        EXPECT_LE(end - start, 80u) << "hex data is wrapped as regedit wraps it";
+
+    const RegistryData back = Parse(text);
+    ASSERT_TRUE(back.FindKey("HKEY_CURRENT_USER\\Software\\Empty"));
+    const auto* key = back.FindKey(kKrv);
+    ASSERT_TRUE(key);
+    ASSERT_EQ(key->values.size(), data.FindKey(kKrv)->values.size());
+    for (const platform::RegistryValue& value : data.FindKey(kKrv)->values) {
+        const auto* read = back.FindValue(kKrv, value.name);
+        ASSERT_TRUE(read) << value.name;
+        EXPECT_EQ(read->type, value.type) << value.name;
+        EXPECT_EQ(read->bytes, value.bytes) << value.name;
+    }
+}

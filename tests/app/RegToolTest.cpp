@@ -1,0 +1,106 @@
+// korvane-reg through the real executable, as an installation script would run it.
+#include "ChildRun.h"
+#include "RegistryFixture.h"
+
+namespace {
+
+class RegToolTest : public RegistryTest {
+protected:
+    app_tests::ChildResult Reg(const std::vector<std::string>& args)
+    {
+        return app_tests::Run(KORVANE_REG_EXE, args, m_dir.Path());
+    }
+};
+
+constexpr const char* kOk = "The operation completed successfully.\n";
+constexpr const char* kNotFound = "ERROR: The system was unable to find the specified registry key or value.\n";
+
+} // namespace
+
+TEST_F(RegToolTest, AddQueryAndDeleteLikeReg)
+{
+    auto ok = [&](const std::vector<std::string>& args) {
+        const app_tests::ChildResult result = Reg(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out, kOk);
+    };
+    ok({"add", "HKCU\\Software\\KRV", "/v", "DestDir", "/t", "REG_SZ", "/d", "/home/me/korvane", "/f"});
+    ok({"ADD", "HKEY_CURRENT_USER\\software\\krv", "/V", "SecondsToJoin", "/T", "reg_dword", "/D", "0x1f"});
+    ok({"add", "HKCU\\Software\\KRV\\Empty"});
+
+    app_tests::ChildResult result = Reg({"query", "hkcu\\SOFTWARE\\KRV"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "\nHKEY_CURRENT_USER\\Software\\KRV\n"
+                          "    DestDir    REG_SZ    /home/me/korvane\n"
+                          "    SecondsToJoin    REG_DWORD    0x1f\n"
+                          "\nHKEY_CURRENT_USER\\Software\\KRV\\Empty\n\n");
+    result = Reg({"query", "HKCU\\Software\\KRV", "/v", "secondstojoin"});
+    EXPECT_EQ(result.out, "\nHKEY_CURRENT_USER\\Software\\KRV\n    SecondsToJoin    REG_DWORD    0x1f\n\n");
+
+    // Replacing or removing without /f would need an answer that no terminal can give.
+    result = Reg({"add", "HKCU\\Software\\KRV", "/v", "DestDir", "/d", "/elsewhere"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("/f"), std::string::npos);
+    EXPECT_EQ(Reg({"delete", "HKCU\\Software\\KRV", "/v", "DestDir"}).status, 1);
+
+    ok({"delete", "HKCU\\Software\\KRV", "/v", "DestDir", "/f"});
+    result = Reg({"query", "HKCU\\Software\\KRV", "/v", "DestDir"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, kNotFound);
+    ok({"delete", "HKCU\\Software\\KRV", "/f"});
+    EXPECT_EQ(Reg({"query", "HKCU\\Software\\KRV\\Empty"}).status, 1);
+    EXPECT_EQ(ReadRegistry(), "REGEDIT4\n\n");
+}
+
+TEST_F(RegToolTest, RejectsBadInputWithClearErrors)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"frobnicate"},
+        {"add", "HKXX\\Software\\KRV", "/v", "a", "/d", "b", "/f"},
+        {"add", "HKCU\\Software\\KRV", "/v", "a", "/t", "REG_DWORD", "/d", "4294967296", "/f"},
+        {"add", "HKCU\\Software\\KRV", "/v", "a", "/t", "REG_DWORD", "/d", "12abc", "/f"},
+        {"add", "HKCU\\Software\\KRV", "/v", "a", "/t", "REG_TEXT", "/d", "x", "/f"},
+        {"add", "HKCU\\Software\\KRV", "/v"},
+        {"delete", "HKCU", "/f"},
+        {"import", (m_dir / "missing.reg")},
+    };
+    for (const auto& args : bad) {
+        const app_tests::ChildResult result = Reg(args);
+        EXPECT_EQ(result.status, 1) << testing::PrintToString(args);
+        EXPECT_EQ(result.err.rfind("ERROR: ", 0), 0u) << result.err;
+    }
+    EXPECT_EQ(ReadRegistry(), "<missing>");
+}
+
+TEST_F(RegToolTest, ImportMergesAndRefusesBrokenFiles)
+{
+    WriteRegistry("[HKEY_CURRENT_USER\\Software\\KRV]\n\"DestDir\"=\"/old\"\n\"CMDLine\"=\"-window\"\n");
+    m_dir.WriteFile("giants.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
+                                  "[HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants]\r\n"
+                                  "\"DestDir\"=\"/games/giants\"\r\n\r\n"
+                                  "[HKEY_CURRENT_USER\\Software\\KRV]\r\n\"DestDir\"=\"/new\"\r\n");
+    app_tests::ChildResult result = Reg({"import", m_dir / "giants.reg"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, kOk);
+    EXPECT_EQ(Reg({"query", "HKCU\\Software\\PlanetMoon\\Giants", "/v", "DestDir"}).out,
+              "\nHKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants\n    DestDir    REG_SZ    /games/giants\n\n");
+    EXPECT_NE(Reg({"query", "HKCU\\Software\\KRV"}).out.find("    DestDir    REG_SZ    /new\n"
+                                                             "    CMDLine    REG_SZ    -window\n"),
+              std::string::npos);
+
+    const std::string before = ReadRegistry();
+    m_dir.WriteFile("broken.reg", "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\KRV]\n\"AutoJoin\"=dword:1\n\"x\"=zz\n");
+    result = Reg({"import", m_dir / "broken.reg"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("broken.reg line 4: "), std::string::npos) << result.err;
+    EXPECT_EQ(ReadRegistry(), before) << "nothing of a broken file is merged";
+
+    // A store file that does not parse is never replaced.
+    WriteRegistry("[HKEY_CURRENT_USER\\Software\\KRV]\n\"x\"=bad\n");
+    const std::string damaged = ReadRegistry();
+    result = Reg({"add", "HKCU\\Software\\KRV", "/v", "a", "/d", "b", "/f"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("registry.reg line 4: "), std::string::npos) << result.err;
+    EXPECT_EQ(ReadRegistry(), damaged);
+}

@@ -1,0 +1,190 @@
+// Loading and storing the settings: every rule of GetRegistryItems, CRegKey's failures, the
+// writers' message, and the store shared by two processes.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "RegistryFixture.h"
+#include "app/RegKey.h"
+#include "app/Settings.h"
+#include "platform/RegistryStore.h"
+
+namespace {
+
+constexpr const char* kGiants = "[HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants]\n"
+                                "\"DestDir\"=\"C:\\\\Games\\\\Giants\\\\\"\n";
+
+std::string Krv(const std::string& values)
+{
+    return std::string("[HKEY_CURRENT_USER\\Software\\KRV]\n\"DestDir\"=\"/opt/korvane\\\\\\\\\"\n") + values;
+}
+
+using SettingsTest = RegistryTest;
+
+} // namespace
+
+TEST_F(SettingsTest, LoadsTheFiveSettingsWithTheirDefaults)
+{
+    WriteRegistry(std::string(kGiants) + Krv(""));
+    g_strCmdLine = "stale";
+    g_nSecondsToJoin = 33;
+    g_bAutoJoin = 1;
+    ASSERT_TRUE(GetRegistryItems());
+    EXPECT_EQ(g_strGiantsDir, "C:\\Games\\Giants"); // one trailing backslash removed
+    EXPECT_EQ(g_strKorvaneDir, "/opt/korvane\\");   // of two, one is kept
+    EXPECT_EQ(g_strCmdLine, "");
+    EXPECT_EQ(g_nSecondsToJoin, 5u);
+    EXPECT_EQ(g_bAutoJoin, 0u);
+    EXPECT_TRUE(m_messages.Empty());
+}
+
+TEST_F(SettingsTest, NumbersAreClampedAndReadWhateverTheirType)
+{
+    struct Case {
+        std::string seconds;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {"dword:00000000", 0},  {"dword:0000003c", 60}, {"dword:0000003d", 60},
+        {"dword:ffffffff", 60}, {"\"5\"", 0x35},         // a two-byte string is read as its bytes
+        {"hex:01,02,03,04,05", 5},                      // five bytes do not fit: the default
+    };
+    for (const Case& c : cases) {
+        WriteRegistry(std::string(kGiants) + Krv("\"SecondsToJoin\"=" + c.seconds + "\n\"AutoJoin\"=dword:7\n"));
+        g_nSecondsToJoin = 0;
+        ASSERT_TRUE(GetRegistryItems());
+        EXPECT_EQ(g_nSecondsToJoin, c.expected) << c.seconds;
+        EXPECT_EQ(g_bAutoJoin, 7u);
+    }
+}
+
+TEST_F(SettingsTest, LongTextsReadAsEmpty)
+{
+    const std::string fits(1023, 'a'); // 1024 bytes with its zero
+    WriteRegistry(std::string(kGiants) + Krv("\"CMDLine\"=\"" + fits + "\"\n"));
+    ASSERT_TRUE(GetRegistryItems());
+    EXPECT_EQ(g_strCmdLine, fits);
+    WriteRegistry(std::string(kGiants) + Krv("\"CMDLine\"=\"" + fits + "b\"\n"));
+    ASSERT_TRUE(GetRegistryItems());
+    EXPECT_EQ(g_strCmdLine, "");
+    EXPECT_TRUE(m_messages.Empty());
+}
+
+TEST_F(SettingsTest, MissingDirectoriesShowTheirMessages)
+{
+    EXPECT_FALSE(GetRegistryItems()); // no store file at all
+    EXPECT_EQ(m_messages.Last().text, "Error - Giants : Citizen Kabuto was not found on your system.");
+    EXPECT_EQ(m_messages.Last().caption, "KRV Error");
+    EXPECT_EQ(m_messages.Last().owner, platform::Owner::None);
+
+    WriteRegistry(std::string(kGiants) + "[HKEY_CURRENT_USER\\Software\\KRV]\n\"DestDir\"=\"\"\n");
+    g_strKorvaneDir = "before";
+    EXPECT_FALSE(GetRegistryItems());
+    EXPECT_EQ(m_messages.Last().text, "Error - Korvane is not installed correctly. Please reinstall.");
+    EXPECT_EQ(g_strGiantsDir, "C:\\Games\\Giants");
+    EXPECT_EQ(m_messages.Count(), 2u);
+}
+
+TEST_F(SettingsTest, WritersOpenButNeverCreateTheKey)
+{
+    WriteRegistry(kGiants);
+    const std::string before = ReadRegistry();
+    EXPECT_FALSE(StoreKrvDword("AutoJoin", 1, platform::Owner::ActiveDialog));
+    EXPECT_EQ(m_messages.Last().text, "Could not write to KRV registry\nError in CRegKey::Open");
+    EXPECT_EQ(m_messages.Last().caption, platform::kAppTitle);
+    EXPECT_EQ(m_messages.Last().owner, platform::Owner::ActiveDialog);
+    EXPECT_EQ(ReadRegistry(), before);
+
+    WriteRegistry(std::string(kGiants) + Krv("\"AutoJoin\"=dword:9\n"));
+    m_messages.Clear();
+    EXPECT_TRUE(WriteKrvSettings({KrvSetting::Dword("SecondsToJoin", 61), KrvSetting::Dword("AutoJoin", 1),
+                                  KrvSetting::Text("CMDLine", "-window")},
+                                 platform::Owner::ActiveDialog));
+    EXPECT_TRUE(m_messages.Empty());
+    for (const char* line : {"\"SecondsToJoin\"=dword:0000003d\n", "\"AutoJoin\"=dword:00000001\n",
+                             "\"CMDLine\"=\"-window\"\n"})
+        EXPECT_NE(ReadRegistry().find(line), std::string::npos) << ReadRegistry();
+    ASSERT_TRUE(GetRegistryItems());
+    EXPECT_EQ(g_strCmdLine, "-window");
+    EXPECT_EQ(g_nSecondsToJoin, 60u);
+}
+
+TEST_F(SettingsTest, FileThatDoesNotParseIsReportedAndKept)
+{
+    WriteRegistry(std::string(kGiants) + "oops\n" + Krv(""));
+    const std::string before = ReadRegistry();
+    EXPECT_FALSE(GetRegistryItems());
+    EXPECT_NE(m_messages.Last().text.find(RegistryPath() + " line 5:"), std::string::npos)
+        << m_messages.Last().text;
+    EXPECT_FALSE(StoreKrvDword("AutoJoin", 1, platform::Owner::ActiveDialog));
+    EXPECT_EQ(m_messages.Last().text.rfind("Could not write to KRV registry\nError in CRegKey::Open\n", 0), 0u);
+    EXPECT_NE(m_messages.Last().text.find("line 5"), std::string::npos);
+    EXPECT_THROW(CRegKey().Create(HKEY_CURRENT_USER, "Software\\New"), const char*);
+    EXPECT_EQ(ReadRegistry(), before);
+}
+
+TEST_F(SettingsTest, RegKeyThrowsItsPlainMessages)
+{
+    WriteRegistry(Krv("\"Name\"=\"v\"\n"));
+    auto thrown = [](auto&& call) -> std::string {
+        try {
+            call();
+        } catch (const char* text) {
+            return text;
+        }
+        return "<nothing thrown>";
+    };
+    CRegKey key;
+    EXPECT_EQ(thrown([&] { key.Open(HKEY_CURRENT_USER, "Software\\Missing", KEY_QUERY_VALUE); }),
+              "Error in CRegKey::Open");
+    key.Open(HKEY_CURRENT_USER, "software\\krv", KEY_QUERY_VALUE);
+    // A failed open keeps the key held before.
+    EXPECT_EQ(thrown([&] { key.Open(HKEY_CURRENT_USER, "Software\\Missing", KEY_QUERY_VALUE); }),
+              "Error in CRegKey::Open");
+    uint32_t number = 0;
+    EXPECT_EQ(thrown([&] { key.QueryValue(number, "Missing"); }), "Error in CRegKey::QueryValue");
+    EXPECT_EQ(thrown([&] { key.SetValue(1u, "AutoJoin"); }), "Error in CRegKey::SetValue");
+    char buffer[2];
+    uint32_t size = sizeof buffer;
+    key.QueryValue(buffer, "NAME", &size);
+    EXPECT_EQ(std::string(buffer, size), std::string("v\0", 2));
+
+    key.Create(HKEY_CURRENT_USER, "Software\\KRV\\New");
+    key.SetKeyValue("Deeper", "text", "Value");
+    CRegKey deeper;
+    deeper.Open(HKEY_CURRENT_USER, "Software\\KRV\\New\\Deeper", KEY_QUERY_VALUE);
+    size = sizeof buffer;
+    EXPECT_EQ(thrown([&] { deeper.QueryValue(buffer, "Value", &size); }), "Error in CRegKey::QueryValue");
+    EXPECT_EQ(size, 5u) << "the size needed is reported";
+    CRegKey closed;
+    EXPECT_EQ(thrown([&] { closed.SetKeyValue("x", "y"); }), "Error in CRegKey::SetKeyValue");
+}
+
+TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNothing)
+{
+    WriteRegistry(Krv(""));
+    constexpr int kEach = 60;
+    auto writeMany = [](const char* prefix) {
+        CRegKey key;
+        key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_WRITE);
+        for (int i = 0; i < kEach; ++i)
+            key.SetValue(static_cast<uint32_t>(i), (prefix + std::to_string(i)).c_str());
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        try {
+            writeMany("child");
+        } catch (const char*) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    writeMany("parent");
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    const platform::RegistryLoad load = platform::RegistryStore(RegistryPath()).Load();
+    ASSERT_TRUE(load.data) << load.error;
+    EXPECT_EQ(load.data->FindKey("HKEY_CURRENT_USER\\Software\\KRV")->values.size(), 1u + 2 * kEach);
+}
