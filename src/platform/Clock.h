@@ -12,8 +12,9 @@ public:
 
 // The clock in force: the system clock unless a test installed another.
 const Clock& CurrentClock();
-// Installs a clock (not owned); nullptr returns to the system clock.
-void SetClock(const Clock* clock);
+// Installs a clock (not owned); nullptr returns to the system clock. Returns the one installed
+// before (nullptr for the system clock).
+const Clock* SetClock(const Clock* clock);
 
 inline std::chrono::system_clock::time_point Now() { return CurrentClock().Now(); }
 

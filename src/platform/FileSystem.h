@@ -60,7 +60,15 @@ public:
 
 // The file system in force: the disk unless a test installed another.
 FileSystem& Files();
-// Installs a file system (not owned); nullptr returns to the disk.
-void SetFileSystem(FileSystem* files);
+// Installs a file system (not owned); nullptr returns to the disk. Returns the one installed
+// before (nullptr for the disk), so that a scoped installer can put it back.
+FileSystem* SetFileSystem(FileSystem* files);
+
+// Why the last failed operation of this thread failed, as an errno value, and as a sentence for a
+// message ("No such file or directory"). Every failing operation sets it; success leaves it.
+int LastError();
+std::string LastErrorText();
+// For FileSystem implementations other than the disk (test doubles) that fail an operation.
+void SetLastError(int error);
 
 } // namespace platform

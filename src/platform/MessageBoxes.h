@@ -37,8 +37,9 @@ public:
 
 // The implementation in force. Never null: falls back to a ConsoleMessageBoxes.
 MessageBoxes& Messages();
-// Installs an implementation (not owned); nullptr returns to the console one.
-void SetMessageBoxes(MessageBoxes* boxes);
+// Installs an implementation (not owned); nullptr returns to the console one. Returns the one
+// installed before (nullptr for the console), so that a scoped installer can put it back.
+MessageBoxes* SetMessageBoxes(MessageBoxes* boxes);
 
 void ShowMessage(const std::string& text, const std::string& caption, Owner owner = Owner::None);
 

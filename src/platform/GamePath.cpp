@@ -1,0 +1,145 @@
+#include "platform/GamePath.h"
+
+#include "platform/SystemCalls.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::vector<std::string_view> SplitComponents(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        const size_t end = std::min(path.find('/', start), path.size());
+        if (end > start)
+            parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+// The name in `directory` that equals `wanted` without regard to letter case. Exact matches were
+// ruled out by the caller; when several names differ only in case, the byte-wise smallest wins so
+// that every run picks the same file.
+std::optional<std::string> FindIgnoringCase(const std::string& directory, std::string_view wanted)
+{
+    sys::Directory dir(directory);
+    std::optional<std::string> best;
+    bool failed = false;
+    while (const dirent* entry = dir.Next(failed)) {
+        const std::string_view name(entry->d_name);
+        if (EqualIgnoringCase(name, wanted) && (!best || name < *best))
+            best = std::string(name);
+    }
+    return best;
+}
+
+} // namespace
+
+std::string ResolvePath(std::string_view path)
+{
+    std::string slashed(path);
+    for (char& c : slashed) {
+        if (c == '\\')
+            c = '/';
+    }
+    // The usual case: every component exists as written, and one call proves it.
+    struct stat status {};
+    if (slashed.empty() || sys::LinkStatus(slashed, status))
+        return slashed;
+
+    const bool absolute = slashed.front() == '/';
+    const bool trailingSlash = slashed.back() == '/';
+    std::string resolved = absolute ? "/" : "";
+    bool searching = true; // false once a component is missing: nothing below it exists either
+    for (const std::string_view part : SplitComponents(slashed)) {
+        const std::string directory = resolved;
+        if (!resolved.empty() && resolved.back() != '/')
+            resolved += '/';
+        const size_t partStart = resolved.size();
+        resolved.append(part);
+        if (!searching || part == "." || part == "..")
+            continue;
+        if (sys::LinkStatus(resolved, status))
+            continue;
+        if (auto found = FindIgnoringCase(directory, part)) {
+            resolved.replace(partStart, std::string::npos, *found);
+        } else {
+            searching = false;
+        }
+    }
+    if (trailingSlash && !resolved.empty() && resolved.back() != '/')
+        resolved += '/';
+    return resolved;
+}
+
+bool IsPlainFileName(std::string_view name)
+{
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f || c == '/' || c == '\\' || c == ':')
+            return false;
+    }
+    return true;
+}
+
+bool MatchesPattern(std::string_view name, std::string_view pattern)
+{
+    // Greedy matching with one back-tracking point (the last '*'), linear in practice and never
+    // exponential, whatever the pattern.
+    size_t n = 0;
+    size_t p = 0;
+    size_t starPattern = std::string_view::npos;
+    size_t starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starPattern = p++;
+            starName = n;
+        } else if (starPattern != std::string_view::npos) {
+            p = starPattern + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+std::string ToLower(std::string_view text)
+{
+    std::string lowered(text);
+    for (char& c : lowered)
+        c = LowerAscii(c);
+    return lowered;
+}
+
+} // namespace platform

@@ -1,0 +1,306 @@
+// The internet client over libcurl's multi interface. The transfer runs only inside OpenURL and
+// Read, on the caller's thread: Read drives curl until some body bytes are buffered, and the write
+// callback pauses the transfer once the buffer holds kHighWater bytes, so memory stays bounded by
+// that amount whatever the size of the body.
+#include "platform/InternetClient.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t kHighWater = 256 * 1024;
+constexpr long kReceiveBufferSize = 128 * 1024;
+constexpr std::chrono::milliseconds kLongestPoll{500};
+
+std::mutex g_timeoutsLock;
+InternetTimeouts g_timeouts;
+
+void InitialiseCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+InternetTimeouts GetInternetTimeouts() {
+    std::lock_guard lock(g_timeoutsLock);
+    return g_timeouts;
+}
+
+void SetInternetTimeouts(const InternetTimeouts& timeouts) {
+    std::lock_guard lock(g_timeoutsLock);
+    g_timeouts = timeouts;
+}
+
+struct InternetStream::Transfer {
+    using SteadyClock = std::chrono::steady_clock;
+
+    CURLM* multi = nullptr;
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    std::string buffer;  // received body bytes; the unread ones start at `offset`
+    std::size_t offset = 0;
+    bool paused = false;
+    bool finished = false;
+    bool timedOut = false;
+    bool closed = false;
+    CURLcode result = CURLE_OK;
+    std::size_t activity = 0;  // grows with every piece of head or body received
+
+    // The head of the response being received: redirects and interim answers are skipped.
+    long blockStatus = 0;
+    bool blockHasLocation = false;
+    bool headDone = false;
+
+    InternetTimeouts timeouts = GetInternetTimeouts();
+
+    ~Transfer() { Release(); }
+
+    std::size_t Available() const { return buffer.size() - offset; }
+
+    void Release() {
+        if (easy != nullptr) {
+            if (multi != nullptr)
+                curl_multi_remove_handle(multi, easy);
+            curl_easy_cleanup(easy);
+            easy = nullptr;
+        }
+        if (multi != nullptr) {
+            curl_multi_cleanup(multi);
+            multi = nullptr;
+        }
+        if (headers != nullptr) {
+            curl_slist_free_all(headers);
+            headers = nullptr;
+        }
+        std::string().swap(buffer);
+        offset = 0;
+    }
+
+    static size_t OnBody(char* data, size_t size, size_t count, void* self) {
+        auto* t = static_cast<Transfer*>(self);
+        const std::size_t bytes = size * count;
+        if (t->Available() >= kHighWater) {
+            t->paused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        if (t->offset == t->buffer.size()) {
+            t->buffer.clear();
+            t->offset = 0;
+        } else if (t->offset >= kHighWater) {
+            t->buffer.erase(0, t->offset);
+            t->offset = 0;
+        }
+        t->buffer.append(data, bytes);
+        t->headDone = true;  // body bytes only ever come from the final response
+        ++t->activity;
+        return bytes;
+    }
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
+        auto* t = static_cast<Transfer*>(self);
+        const std::size_t bytes = size * count;
+        const std::string_view line(data, bytes);
+        ++t->activity;
+        if (StartsWithNoCase(line, "http/")) {
+            const auto blank = line.find(' ');
+            t->blockStatus = blank == std::string_view::npos
+                                 ? 0
+                                 : std::strtol(std::string(line.substr(blank + 1, 3)).c_str(),
+                                               nullptr, 10);
+            t->blockHasLocation = false;
+        } else if (StartsWithNoCase(line, "location:")) {
+            t->blockHasLocation = line.find_first_not_of(" \t\r\n", 9) != std::string_view::npos;
+        } else if (line == "\r\n" || line == "\n") {
+            const bool interim = t->blockStatus >= 100 && t->blockStatus < 200;
+            // curl follows every 3xx answer that names a new location.
+            const bool followed =
+                t->blockStatus >= 300 && t->blockStatus < 400 && t->blockHasLocation;
+            if (!interim && !followed)
+                t->headDone = true;
+        }
+        return bytes;
+    }
+
+    void CollectFinished() {
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+            if (message->msg == CURLMSG_DONE) {
+                finished = true;
+                result = message->data.result;
+            }
+        }
+    }
+
+    // Runs the transfer until `ready` holds or it has ended. False when nothing arrived for
+    // `limit` in a row.
+    template <typename Ready>
+    bool Pump(Ready ready, std::chrono::milliseconds limit) {
+        auto lastSeen = SteadyClock::now();
+        std::size_t seen = activity;
+        while (!ready() && !finished) {
+            int running = 0;
+            if (curl_multi_perform(multi, &running) != CURLM_OK) {
+                finished = true;
+                result = CURLE_RECV_ERROR;
+                break;
+            }
+            CollectFinished();
+            if (ready() || finished)
+                break;
+            const auto now = SteadyClock::now();
+            if (activity != seen) {
+                seen = activity;
+                lastSeen = now;
+            }
+            const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastSeen);
+            if (idle >= limit)
+                return false;
+            const auto wait = std::min(limit - idle, kLongestPoll);
+            curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr);
+        }
+        return true;
+    }
+
+    void Resume() {
+        if (paused) {
+            paused = false;
+            curl_easy_pause(easy, CURLPAUSE_CONT);
+        }
+    }
+};
+
+InternetStream::InternetStream(std::unique_ptr<Transfer> transfer)
+    : m_transfer(std::move(transfer)) {}
+
+InternetStream::~InternetStream() { Close(); }
+
+void InternetStream::Close() {
+    if (m_transfer && !m_transfer->closed) {
+        m_transfer->Release();
+        m_transfer->closed = true;
+    }
+}
+
+long InternetStream::StatusCode() const {
+    long status = 0;
+    if (m_transfer && m_transfer->easy != nullptr)
+        curl_easy_getinfo(m_transfer->easy, CURLINFO_RESPONSE_CODE, &status);
+    return status;
+}
+
+ReadResult InternetStream::Read(char* buffer, std::size_t size) {
+    Transfer& t = *m_transfer;
+    if (t.closed || size == 0)
+        return {0, ReadStatus::End};
+    if (t.Available() == 0 && !t.finished && !t.timedOut) {
+        t.Resume();
+        if (!t.Pump([&t] { return t.Available() > 0; }, t.timeouts.stall))
+            t.timedOut = true;
+    }
+    if (t.Available() > 0) {
+        const std::size_t count = std::min(size, t.Available());
+        std::memcpy(buffer, t.buffer.data() + t.offset, count);
+        t.offset += count;
+        return {count, ReadStatus::Data};
+    }
+    if (t.timedOut)
+        return {0, ReadStatus::TimedOut};
+    return {0, t.result == CURLE_OK ? ReadStatus::End : ReadStatus::Broken};
+}
+
+OpenResult OpenURL(const std::string& url) {
+    OpenResult opened;
+    // Only an explicit http or https address is opened: curl would guess a scheme for anything
+    // else, and a word such as "host/Arena.gck" must not become a request to some machine.
+    if (!StartsWithNoCase(url, "http://") && !StartsWithNoCase(url, "https://")) {
+        opened.failure = OpenFailure::NoStream;
+        opened.detail = "not an http or https address";
+        return opened;
+    }
+    InitialiseCurlOnce();
+    auto t = std::make_unique<InternetStream::Transfer>();
+    t->multi = curl_multi_init();
+    t->easy = curl_easy_init();
+    if (t->multi == nullptr || t->easy == nullptr) {
+        opened.failure = OpenFailure::NoStream;
+        opened.detail = "the internet client could not start";
+        return opened;
+    }
+    t->headers = curl_slist_append(t->headers, "Cache-Control: no-cache");
+    t->headers = curl_slist_append(t->headers, "Pragma: no-cache");
+
+    CURL* easy = t->easy;
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(kMaxRedirects));
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, t->headers);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Korvane");
+    // Players reach each other directly; a proxy from the environment would only stand between
+    // them (and could cache what must be fetched fresh).
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(t->timeouts.connect.count()));
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, t->errorText);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &InternetStream::Transfer::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, t.get());
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &InternetStream::Transfer::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, t.get());
+    curl_multi_add_handle(t->multi, easy);
+
+    // Connecting is bounded by curl's own time-out; the answer must then come within the stall
+    // time-out, as any later piece of the body must.
+    auto* raw = t.get();
+    const bool answered =
+        t->Pump([raw] { return raw->headDone; }, t->timeouts.connect + t->timeouts.stall);
+    if (t->headDone || (t->finished && t->result == CURLE_OK)) {
+        opened.stream = std::make_unique<InternetStream>(std::move(t));
+        return opened;
+    }
+    if (!answered) {
+        opened.failure = OpenFailure::ConnectionFailed;
+        opened.detail = "no answer from " + url;
+        return opened;
+    }
+    switch (t->result) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_TOO_MANY_REDIRECTS:
+    case CURLE_WEIRD_SERVER_REPLY:
+        opened.failure = OpenFailure::NoStream;
+        break;
+    default:
+        opened.failure = OpenFailure::ConnectionFailed;
+        break;
+    }
+    opened.detail = t->errorText[0] != '\0' ? t->errorText : curl_easy_strerror(t->result);
+    return opened;
+}
+
+} // namespace platform

@@ -1,0 +1,82 @@
+#pragma once
+// The internet client of the join path: opens an http or https address with a GET request and
+// hands the response body back as a blocking stream of raw bytes, whatever the status code.
+//
+// Lifecycle: OpenURL connects, sends the request, follows redirects (at most kMaxRedirects) and
+// returns once the headers of the final response have arrived, or tells why it could not. The
+// stream is then read in pieces of the size the caller asks for; it pulls data from the network
+// only as fast as it is read, so a body of any length never has to fit in memory. Close (or the
+// destructor) ends the transfer.
+//
+// Nothing is cached: every request carries no-cache headers, and no proxy or cache of our own sits
+// between the peers.
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+inline constexpr int kMaxRedirects = 5;
+
+struct InternetTimeouts {
+    // How long establishing a connection may take (name lookup included).
+    std::chrono::milliseconds connect{15000};
+    // How long the peer may go without sending anything, while we wait for the response head or
+    // for more of the body. A host that stops sending must not freeze the joiner for good.
+    std::chrono::milliseconds stall{60000};
+};
+
+// The time-outs in force for streams opened from now on. Tests shorten the stall time-out so that
+// a stalled peer is given up in a second rather than a minute.
+InternetTimeouts GetInternetTimeouts();
+void SetInternetTimeouts(const InternetTimeouts& timeouts);
+
+enum class ReadStatus {
+    Data,      // `count` bytes were delivered
+    End,       // the body is complete
+    TimedOut,  // the peer sent nothing for the stall time-out
+    Broken,    // the connection failed before the body was complete
+};
+
+struct ReadResult {
+    std::size_t count = 0;
+    ReadStatus status = ReadStatus::End;
+};
+
+class InternetStream {
+public:
+    struct Transfer;
+    explicit InternetStream(std::unique_ptr<Transfer> transfer);
+    ~InternetStream();
+    InternetStream(const InternetStream&) = delete;
+    InternetStream& operator=(const InternetStream&) = delete;
+
+    // Blocks until at least one byte is there (then returns up to `size` bytes), the body has
+    // ended, or the transfer failed. After End, TimedOut or Broken every further call says the same.
+    ReadResult Read(char* buffer, std::size_t size);
+    // The status code of the final response (after redirects).
+    long StatusCode() const;
+    // Ends the transfer; further reads report End. Safe to call more than once.
+    void Close();
+
+private:
+    std::unique_ptr<Transfer> m_transfer;
+};
+
+enum class OpenFailure {
+    None,
+    ConnectionFailed,  // no such host, refused, unreachable, no answer, or no response head
+    NoStream,          // the address cannot be opened at all: not http or https, malformed,
+                       // redirected too often or to another scheme
+};
+
+struct OpenResult {
+    std::unique_ptr<InternetStream> stream;  // set exactly when failure is None
+    OpenFailure failure = OpenFailure::None;
+    std::string detail;                      // what went wrong, for the run log
+};
+
+OpenResult OpenURL(const std::string& url);
+
+} // namespace platform

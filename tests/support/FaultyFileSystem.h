@@ -1,0 +1,77 @@
+#pragma once
+// A file system that counts every operation and breaks the k-th one (1-based), for tests of what
+// the engine leaves behind when a step fails or the process dies in the middle:
+//
+//   FaultyFileSystem files(platform::Files());   // usually over the disk
+//   ScopedFileSystem use(files);
+//   RunSomething(); const int total = files.Count();      // first measure
+//   files.Reset(); files.FailAt(k); RunSomething();       // then fail operation k
+//   files.CallAt(k, [] { std::abort(); });                // or die there (in a child process)
+//
+// A failed operation does nothing and returns false or nullopt with LastError() == EIO. A hook
+// runs before the operation, which then goes ahead if the hook returns.
+#include "platform/FileSystem.h"
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+class FaultyFileSystem : public platform::FileSystem {
+public:
+    explicit FaultyFileSystem(platform::FileSystem& inner) : m_inner(inner) {}
+
+    void FailAt(int operation);
+    // Fails operation k and every one after it, as a full disk or a lost mount would.
+    void FailFrom(int operation);
+    void CallAt(int operation, std::function<void()> hook);
+    // Forgets the count, the log and the faults.
+    void Reset();
+
+    int Count() const;
+    // One line per operation so far, "CopyFile a -> b", to tell which one number k was.
+    std::vector<std::string> Operations() const;
+
+    bool CopyFile(const std::string& from, const std::string& to,
+                  platform::Overwrite overwrite) override;
+    bool MoveFile(const std::string& from, const std::string& to) override;
+    bool DeleteFile(const std::string& path) override;
+    bool CreateDirectory(const std::string& path) override;
+    bool SetCurrentDirectory(const std::string& path) override;
+    std::optional<std::vector<platform::DirEntry>> ListDirectory(const std::string& path) override;
+    bool WriteFile(const std::string& path, std::string_view bytes) override;
+    std::optional<std::string> ReadFile(const std::string& path) override;
+    bool Exists(const std::string& path) override;
+
+private:
+    // Counts one operation; false when it must fail.
+    bool Proceed(std::string description);
+
+    platform::FileSystem& m_inner;
+    mutable std::mutex m_mutex;
+    int m_count = 0;
+    int m_failAt = 0;
+    bool m_failOnwards = false;
+    int m_hookAt = 0;
+    std::function<void()> m_hook;
+    std::vector<std::string> m_operations;
+};
+
+// Installs a file system for its lifetime and puts back the one installed before.
+class ScopedFileSystem {
+public:
+    explicit ScopedFileSystem(platform::FileSystem& files)
+        : m_previous(platform::SetFileSystem(&files))
+    {
+    }
+    ~ScopedFileSystem() { platform::SetFileSystem(m_previous); }
+    ScopedFileSystem(const ScopedFileSystem&) = delete;
+    ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+private:
+    platform::FileSystem* m_previous;
+};
+
+} // namespace testing_support

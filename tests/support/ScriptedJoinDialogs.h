@@ -1,0 +1,53 @@
+#pragma once
+// The join dialogs without a display: the host-check dialog answers from a script, the
+// information dialog answers as told, and every call is recorded for the test to check.
+//
+//   ScriptedJoinDialogs dialogs;
+//   dialogs.hostCheckAnswers = {HostCheckResult::CheckHost, HostCheckResult::JoinNormal};
+//   dialogs.pressJoin = true;
+//   korvane.SetJoinDialogs(&dialogs);
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "session/JoinDialogs.h"
+
+namespace testing_support {
+
+class ScriptedJoinDialogs : public JoinDialogs {
+public:
+    struct InfoCall {
+        std::string statusText;
+        std::string userMessage;
+        bool joinAllowed = false;
+    };
+
+    // Answers of the host-check dialog, one per showing. When the script has run out the dialog
+    // answers Cancel, so that a join that keeps restarting ends instead of looping for ever.
+    std::deque<HostCheckResult> hostCheckAnswers;
+    // Whether the player presses Join in the information dialog (only when it is enabled).
+    bool pressJoin = true;
+    // Runs at every position update, with the bytes received so far (to stop a host midway, say).
+    std::function<void(uint32_t)> onProgress;
+
+    int hostChecks = 0;
+    std::vector<InfoCall> infoCalls;
+    int progressOpened = 0;
+    int progressClosed = 0;
+    uint32_t progressRange = 0;
+    int progressUpdates = 0;
+    uint32_t lastPosition = 0;
+    bool positionsIncreasing = true;  // every update was above the one before it
+
+    HostCheckResult RunHostCheck() override;
+    bool RunModpackInfo(const std::string& statusText, const std::string& userMessage,
+                        bool joinAllowed) override;
+    void OpenProgress() override;
+    void SetProgressRange(uint32_t totalBytes) override;
+    void SetProgressPosition(uint32_t receivedBytes) override;
+    void CloseProgress() override;
+};
+
+} // namespace testing_support
