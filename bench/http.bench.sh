@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The HTTP server against nginx from Debian serving the same files on another loopback port:
+# (1) median latency of 1,000 sequential requests for giantshost.htm, each on a new connection,
+#     as a joining player's host check makes it;
+# (2) throughput of one 512 MB archive fetched with curl.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/bench/lib.sh"
+serve=$KORVANE_BENCH_BUILD/bench/korvane_httpd_serve
+if [[ ! -x "$serve" ]]; then
+  # Run alone (not from bench/run.sh): make the release build's server on its own.
+  [[ -f "$KORVANE_BENCH_BUILD/CMakeCache.txt" ]] ||
+    cmake -S "$root" -B "$KORVANE_BENCH_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DKORVANE_TESTS=OFF >/dev/null
+  cmake --build "$KORVANE_BENCH_BUILD" --target korvane_httpd_serve -j2 >/dev/null
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+wait_for_port() {
+  for _ in $(seq 100); do
+    curl -s -o /dev/null "http://127.0.0.1:$1/giantshost.htm" && return 0
+    sleep 0.1
+  done
+  echo "nothing answers on port $1" >&2
+  return 1
+}
+
+mkdir -p "$work/Share" "$work/nginx"
+printf 'FileName=Arena.gck\r\nFileSize=536870912\r\nFileSource=HOST\r\nHostVer=0.4\r\nFileSum=123456789\r\nModInfo_UserMessage=Benchmark arena, two players\r\nmodinfo_worlds=1\r\n' \
+  >"$work/Share/giantshost.htm"
+head -c $((512 * 1024 * 1024)) /dev/urandom >"$work/Share/Arena.gck"
+
+korvane_port=$(free_port)
+"$serve" "$work" "$korvane_port" Arena.gck >/dev/null 2>&1 &
+pids+=($!)
+
+nginx_port=$(free_port)
+cat >"$work/nginx/nginx.conf" <<CONF
+daemon off;
+master_process off;
+worker_processes 1;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 64; }
+http {
+  access_log off;
+  sendfile on;
+  client_body_temp_path $work/nginx/body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  types { text/html htm html; }
+  default_type application/octet-stream;
+  server { listen 127.0.0.1:$nginx_port; root $work/Share; }
+}
+CONF
+nginx -e "$work/nginx/error.log" -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+pids+=($!)
+wait_for_port "$korvane_port"
+wait_for_port "$nginx_port"
+
+latency() {
+  python3 - "$1" <<'PY'
+import http.client, statistics, sys, time
+port = int(sys.argv[1])
+times = []
+for _ in range(1000):
+    start = time.perf_counter()
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+    connection.request("GET", "/giantshost.htm")
+    response = connection.getresponse()
+    response.read()
+    connection.close()
+    if response.status != 200:
+        sys.exit("status %d" % response.status)
+    times.append(time.perf_counter() - start)
+print("%.3f" % (statistics.median(times) * 1000))
+PY
+}
+bench_row "GET giantshost.htm, median of 1000 sequential requests, ms (ref: nginx)" \
+  "$(latency "$korvane_port")" "$(latency "$nginx_port")" "<= 2 ms"
+
+# Throughput in MB/s, the median of three fetches.
+throughput() {
+  for _ in 1 2 3; do
+    curl -s --max-time 120 -o /dev/null -w '%{speed_download}\n' "http://127.0.0.1:$1/Arena.gck"
+  done | sort -n | sed -n 2p | awk '{ printf "%.0f\n", $1 / 1e6 }'
+}
+bench_row "fetch 512 MB archive with curl, MB/s (ref: nginx)" \
+  "$(throughput "$korvane_port")" "$(throughput "$nginx_port")" ">= 0.7 of nginx"

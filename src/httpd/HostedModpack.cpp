@@ -1,0 +1,3 @@
+#include "httpd/HostedModpack.h"
+
+std::string g_strHostedModpack;

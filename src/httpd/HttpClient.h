@@ -1,0 +1,52 @@
+#pragma once
+// The request handler: serves one accepted connection from reading its head to closing it.
+//
+// One handler object is made when a listener starts and serves every connection of that run, one
+// after another on the listener thread. HandleConnection reads the head (bounded in time and
+// size), parses it, asks OnRequestParsed, then answers by method: GET and HEAD only for the
+// announcement file, the hosted archive and the installer; DELETE with credentials gets a page
+// but deletes nothing; other methods get 501. The request record is reset after every connection.
+#include <netinet/in.h>
+
+#include <string>
+#include <string_view>
+
+#include "httpd/RequestInfo.h"
+#include "httpd/ResponseHeader.h"
+#include "httpd/ServerSettings.h"
+#include "httpd/TcpSocket.h"
+
+class CHttpServer;
+
+class CHttpClient {
+  public:
+    virtual ~CHttpClient() = default;
+
+    void SetServer(CHttpServer* server) { m_pServer = server; }
+    // Serves one connection and closes `socket` before it returns.
+    void HandleConnection(int socket, const sockaddr_in& peer);
+
+    virtual void SendErrorPage(int code);                   // 400, 404 or 501
+    virtual void SendDeleteDone(const std::string& path);   // 200 page; nothing is deleted
+    virtual void SendAuthRequest(const std::string& realm); // 401 challenge
+    virtual void SendFile(const std::string& path);         // 200, 304, 401 or 404
+    // Maps the request path to a Windows-style file path under a share directory; false for a
+    // path with ".." or a zero byte anywhere, or one no alias covers.
+    virtual bool MapUrlToFile(std::string& path);
+    // Called once the head is parsed; false makes the request fail with 400.
+    virtual bool OnRequestParsed() { return true; }
+    virtual const CShareDirectory* FindShareDirectory(std::string_view alias);
+
+  protected:
+    // Dispatches a request whose head has been read.
+    void ServeRequest(const char* head);
+    // Sends while the connection holds; after the first failure nothing more is sent.
+    bool SendBytes(std::string_view bytes);
+    // A header block begun with the lines every answer carries: Date, Server and Allow.
+    CResponseHeader StartHeader(int code) const;
+
+    CHttpServer* m_pServer = nullptr;
+    CTcpSocket m_Socket;
+    CRequestInfo m_Request;
+    bool m_bBroken = false;
+};

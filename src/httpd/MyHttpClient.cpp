@@ -1,0 +1,56 @@
+#include "httpd/MyHttpClient.h"
+
+#include <arpa/inet.h>
+#include <locale.h>
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "httpd/Console.h"
+#include "platform/Clock.h"
+
+namespace {
+
+// The user's time locale, opened once; the C locale when the environment names a missing one.
+locale_t UserTimeLocale() {
+    static const locale_t locale = [] {
+        locale_t user = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+        return user ? user : ::newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
+    }();
+    return locale;
+}
+
+} // namespace
+
+std::string FormatRequestLogLine(const CRequestInfo& request) {
+    const time_t now = std::chrono::system_clock::to_time_t(platform::Now());
+    tm local{};
+    ::localtime_r(&now, &local);
+    char date[64] = "";
+    char time[64] = "";
+    if (locale_t locale = UserTimeLocale()) {
+        ::strftime_l(date, sizeof date, "%x", &local, locale);
+        ::strftime_l(time, sizeof time, "%X", &local, locale);
+    }
+
+    const std::string user = request.m_strUserName.empty() ? "Anonymous" : request.m_strUserName;
+    const auto* address = reinterpret_cast<const unsigned char*>(&request.m_PeerAddress.sin_addr);
+    // Path and user come from the network: control characters in them must not reach a terminal.
+    const std::string url = Printable(request.m_strURL);
+    const std::string shownUser = Printable(user);
+    const int length =
+        std::snprintf(nullptr, 0, "%s, %s, %s %s, %s, %d.%d.%d.%d, %d\n", date, time,
+                      VerbName(request.m_nVerb), url.c_str(), shownUser.c_str(), address[0],
+                      address[1], address[2], address[3], ntohs(request.m_PeerAddress.sin_port));
+    std::string line(static_cast<std::size_t>(length), '\0');
+    std::snprintf(line.data(), line.size() + 1, "%s, %s, %s %s, %s, %d.%d.%d.%d, %d\n", date, time,
+                  VerbName(request.m_nVerb), url.c_str(), shownUser.c_str(), address[0], address[1],
+                  address[2], address[3], ntohs(request.m_PeerAddress.sin_port));
+    return line;
+}
+
+bool CMyHttpClient::OnRequestParsed() {
+    PrintToConsole(FormatRequestLogLine(m_Request));
+    return CHttpClient::OnRequestParsed();
+}

@@ -1,0 +1,107 @@
+// StartWebServer on the real ports 8155 and 8156 and its signal handling. These tests hold the
+// two ports, so CTest runs them under one resource lock; where something else on the machine
+// holds a port, they skip.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "TempDir.h"
+#include "WireHelpers.h"
+#include "app/Settings.h"
+#include "httpd/HostedModpack.h"
+#include "httpd/WebServer.h"
+
+namespace {
+
+// Listens on the wildcard address and `port` for as long as it lives; -1 when the port is taken.
+int HoldPort(uint16_t port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int on = 1; // connections of earlier tests in TIME_WAIT do not count as holding the port
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 1) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+class HttpdPorts : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        temp.WriteFile("Share/giantshost.htm", "HostVer=0.4\r\n");
+        g_strKorvaneDir = temp.Path();
+        SetWebServerOptions(WebServerOptions{});
+    }
+    void TearDown() override {
+        g_HttpServer.StopListener();
+        g_HttpServer.WaitListener();
+    }
+    testing_support::TempDir temp;
+};
+
+} // namespace
+
+TEST_F(HttpdPorts, FallsBackTo8156AndReportsBothFailures) {
+    const int first = HoldPort(httpd::kHostPort);
+    const int probe = HoldPort(httpd::kFallbackPort);
+    if (first < 0 || probe < 0) {
+        ::close(first);
+        ::close(probe);
+        GTEST_SKIP() << "ports 8155 and 8156 are not both free on this machine";
+    }
+    ::close(probe);
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(StartWebServer(), httpd::kFallbackPort);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Web server is starting...\n"
+              "Failed to start the web server on port 8155, GetLastError:98\n"
+              "Server port 8156\n");
+    EXPECT_EQ(httpd_test::BodyOf(httpd_test::Exchange(httpd::kFallbackPort,
+                                                      "GET /giantshost.htm HTTP/1.0\r\n\r\n")),
+              "HostVer=0.4\r\n");
+    EXPECT_TRUE(g_HttpServer.StopListener());
+    EXPECT_FALSE(g_HttpServer.WaitListener());
+
+    // Both ports held: hosting goes on without a server, and the port line still shows 8156.
+    const int second = HoldPort(httpd::kFallbackPort);
+    ASSERT_GE(second, 0);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(StartWebServer(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Web server is starting...\n"
+              "Failed to start the web server on port 8155, GetLastError:98\n"
+              "Failed to start the web server on port 8156, GetLastError:98\n"
+              "Server port 8156\n");
+    ::close(first);
+    ::close(second);
+}
+
+TEST_F(HttpdPorts, TerminationSignalStopsTheServerOnly) {
+    SetWebServerOptions(WebServerOptions{0, 0, 1000});
+    testing::internal::CaptureStdout();
+    const uint16_t port = StartWebServer();
+    ASSERT_NE(port, 0);
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (g_HttpServer.ListeningPort() != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(g_HttpServer.ListeningPort(), 0);
+    EXPECT_NE(output.find("Server port " + std::to_string(port) +
+                          "\n"
+                          "Received request to shut down the Web Server\n"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(httpd_test::Exchange(port, "GET /giantshost.htm HTTP/1.0\r\n\r\n", 2000), "");
+}

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+#include "httpd/ContentTypeCache.h"
+#include "httpd/HttpClient.h"
+#include "httpd/HttpDate.h"
+#include "httpd/HttpServer.h"
+#include "httpd/ResponseHeader.h"
+
+using testing_support::TempDir;
+
+namespace {
+
+// Drives MapUrlToFile without a connection.
+class MappingClient : public CHttpClient {
+  public:
+    explicit MappingClient(CHttpServer& server) { SetServer(&server); }
+    std::optional<std::string> Map(const std::string& url) {
+        m_Request.m_strURL = url;
+        std::string path;
+        return MapUrlToFile(path) ? std::optional(path) : std::nullopt;
+    }
+};
+
+CShareDirectory Share(std::string_view alias, std::string path, std::string defaultFile) {
+    CShareDirectory share;
+    share.SetAlias(alias);
+    share.m_strPath = std::move(path);
+    share.m_strDefaultFile = std::move(defaultFile);
+    return share;
+}
+
+} // namespace
+
+TEST(HttpdResponse, DatesAndStatusLines) {
+    int64_t seconds = 0;
+    const CalendarTime tuesday{2026, 1, 2, 6, 8, 5, 9, 0};
+    ASSERT_TRUE(SecondsFromCalendar(tuesday, seconds));
+    EXPECT_EQ(CalendarFromSeconds(seconds), tuesday); // the weekday is computed, not copied
+    EXPECT_EQ(FormatHttpDate(CalendarFromSeconds(seconds)), "Tue, 06 Jan 2026 08:05:09 GMT");
+    EXPECT_EQ(FormatHttpDate(CalendarFromSeconds(seconds + 338 * 86400)),
+              "Thu, 10 Dec 2026 08:05:09 GMT");
+    EXPECT_EQ(FormatHttpDate(CalendarFromSeconds(-1)), "Wed, 31 Dec 1969 23:59:59 GMT");
+
+    // Fields no real date can have are refused before any comparison with a file time.
+    for (CalendarTime bad : {CalendarTime{2026, 2, 0, 29, 0, 0, 0, 0}, CalendarTime{2026, 13, 0, 1},
+                             CalendarTime{2026, 4, 0, 31}, CalendarTime{2026, 1, 0, 1, 24},
+                             CalendarTime{1600, 12, 0, 31}, CalendarTime{2026, 0, 0, 1}})
+        EXPECT_FALSE(SecondsFromCalendar(bad, seconds)) << FormatHttpDate(bad);
+    EXPECT_TRUE(SecondsFromCalendar(CalendarTime{2024, 2, 0, 29, 23, 59, 59, 0}, seconds));
+
+    EXPECT_EQ(StatusLine(304), "HTTP/1.0 304 Not Modified\r\n");
+    EXPECT_EQ(StatusLine(302), "HTTP/1.0 302 Moved Temporarily\r\n");
+    EXPECT_EQ(StatusLine(418), "HTTP/1.0 418\r\n");
+
+    CResponseHeader header(401);
+    header.AddAuthenticate("/a\r\nSet-Cookie: x");
+    EXPECT_EQ(header.Finish(),
+              "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=/aSet-Cookie: x\r\n\r\n");
+}
+
+TEST(HttpdResponse, AliasesAndUrlMapping) {
+    EXPECT_EQ(Share("/", "", "").m_strAlias, "\\");
+    EXPECT_EQ(Share("\\", "", "").m_strAlias, "\\");
+    EXPECT_EQ(Share("maps", "", "").m_strAlias, "\\maps\\");
+    EXPECT_EQ(Share("/a/b", "", "").m_strAlias, "\\a/b\\");
+
+    CServerSettings settings;
+    settings.m_Directories = {Share("/", "C:\\Share", "index.html"),
+                              Share("/Sub", "D:\\Other", "default.htm")};
+    CHttpServer server;
+    server.UseSettings(settings);
+    MappingClient client(server);
+    EXPECT_EQ(client.Map("/giantshost.htm"), "C:\\Share\\giantshost.htm");
+    EXPECT_EQ(client.Map("/"), "C:\\Share\\index.html");
+    EXPECT_EQ(client.Map("/a/b/c.gck"), "C:\\Share\\a\\b\\c.gck");
+    EXPECT_EQ(client.Map("/sub/x/y.txt"), "D:\\Other\\x\\y.txt"); // deepest alias, any case
+    EXPECT_EQ(client.Map("/SUB/"), "D:\\Other\\default.htm");
+    EXPECT_EQ(client.Map("/a..b"), std::nullopt);
+    EXPECT_EQ(client.Map("/x/%2e%2e/y"), "C:\\Share\\x\\%2e%2e\\y"); // already decoded upstream
+    EXPECT_EQ(client.Map("/../etc/passwd"), std::nullopt);
+    EXPECT_EQ(client.Map("\\..\\x"), std::nullopt);
+    EXPECT_EQ(client.Map("giantshost.htm"), std::nullopt);
+    EXPECT_EQ(client.Map(""), std::nullopt);
+    EXPECT_EQ(client.Map(std::string("/giantshost.htm\0.gck", 20)), std::nullopt);
+}
+
+TEST(HttpdResponse, ContentTypesAreCachedOnlyWhenKnown) {
+    TempDir dir;
+    dir.WriteFile("mime.types", "# comment html\ntext/html\t\thtml htm\napplication/zip zip\n");
+    CContentTypeCache cache(dir / "mime.types");
+    EXPECT_EQ(cache.GetContentType(".HTM"), "text/html");
+    EXPECT_EQ(cache.GetContentType(".gck"), "text/plain");
+    EXPECT_EQ(cache.GetContentType(""), "text/plain");
+    EXPECT_EQ(cache.GetContentType(".comment"), "text/plain");
+
+    // A known type is not asked for again; an unknown one is, and is learnt once there.
+    dir.WriteFile("mime.types", "text/x-changed htm\napplication/x-gck gck\n");
+    EXPECT_EQ(cache.GetContentType(".htm"), "text/html");
+    EXPECT_EQ(cache.GetContentType(".gck"), "application/x-gck");
+    cache.SetTablePath(dir / "missing.types");
+    EXPECT_EQ(cache.GetContentType(".gck"), "application/x-gck");
+    EXPECT_EQ(cache.GetContentType(".zip"), "text/plain");
+
+    EXPECT_EQ(CContentTypeCache().GetContentType(".htm"), "text/html"); // the system's table
+}
