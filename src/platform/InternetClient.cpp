@@ -60,14 +60,14 @@ struct InternetStream::Transfer {
     curl_slist* headers = nullptr;
     char errorText[CURL_ERROR_SIZE] = {};
 
-    std::string buffer;  // received body bytes; the unread ones start at `offset`
+    std::string buffer; // received body bytes; the unread ones start at `offset`
     std::size_t offset = 0;
     bool paused = false;
     bool finished = false;
     bool timedOut = false;
     bool closed = false;
     CURLcode result = CURLE_OK;
-    std::size_t activity = 0;  // grows with every piece of head or body received
+    std::size_t activity = 0; // grows with every piece of head or body received
 
     // The head of the response being received: redirects and interim answers are skipped.
     long blockStatus = 0;
@@ -114,7 +114,7 @@ struct InternetStream::Transfer {
             t->offset = 0;
         }
         t->buffer.append(data, bytes);
-        t->headDone = true;  // body bytes only ever come from the final response
+        t->headDone = true; // body bytes only ever come from the final response
         ++t->activity;
         return bytes;
     }
@@ -126,10 +126,10 @@ struct InternetStream::Transfer {
         ++t->activity;
         if (StartsWithNoCase(line, "http/")) {
             const auto blank = line.find(' ');
-            t->blockStatus = blank == std::string_view::npos
-                                 ? 0
-                                 : std::strtol(std::string(line.substr(blank + 1, 3)).c_str(),
-                                               nullptr, 10);
+            t->blockStatus =
+                blank == std::string_view::npos
+                    ? 0
+                    : std::strtol(std::string(line.substr(blank + 1, 3)).c_str(), nullptr, 10);
             t->blockHasLocation = false;
         } else if (StartsWithNoCase(line, "location:")) {
             t->blockHasLocation = line.find_first_not_of(" \t\r\n", 9) != std::string_view::npos;
@@ -156,8 +156,7 @@ struct InternetStream::Transfer {
 
     // Runs the transfer until `ready` holds or it has ended. False when nothing arrived for
     // `limit` in a row.
-    template <typename Ready>
-    bool Pump(Ready ready, std::chrono::milliseconds limit) {
+    template <typename Ready> bool Pump(Ready ready, std::chrono::milliseconds limit) {
         auto lastSeen = SteadyClock::now();
         std::size_t seen = activity;
         while (!ready() && !finished) {
@@ -195,7 +194,9 @@ struct InternetStream::Transfer {
 InternetStream::InternetStream(std::unique_ptr<Transfer> transfer)
     : m_transfer(std::move(transfer)) {}
 
-InternetStream::~InternetStream() { Close(); }
+InternetStream::~InternetStream() {
+    Close();
+}
 
 void InternetStream::Close() {
     if (m_transfer && !m_transfer->closed) {

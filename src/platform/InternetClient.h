@@ -33,10 +33,10 @@ InternetTimeouts GetInternetTimeouts();
 void SetInternetTimeouts(const InternetTimeouts& timeouts);
 
 enum class ReadStatus {
-    Data,      // `count` bytes were delivered
-    End,       // the body is complete
-    TimedOut,  // the peer sent nothing for the stall time-out
-    Broken,    // the connection failed before the body was complete
+    Data,     // `count` bytes were delivered
+    End,      // the body is complete
+    TimedOut, // the peer sent nothing for the stall time-out
+    Broken,   // the connection failed before the body was complete
 };
 
 struct ReadResult {
@@ -45,7 +45,7 @@ struct ReadResult {
 };
 
 class InternetStream {
-public:
+  public:
     struct Transfer;
     explicit InternetStream(std::unique_ptr<Transfer> transfer);
     ~InternetStream();
@@ -53,28 +53,29 @@ public:
     InternetStream& operator=(const InternetStream&) = delete;
 
     // Blocks until at least one byte is there (then returns up to `size` bytes), the body has
-    // ended, or the transfer failed. After End, TimedOut or Broken every further call says the same.
+    // ended, or the transfer failed. After End, TimedOut or Broken every further call says the
+    // same.
     ReadResult Read(char* buffer, std::size_t size);
     // The status code of the final response (after redirects).
     long StatusCode() const;
     // Ends the transfer; further reads report End. Safe to call more than once.
     void Close();
 
-private:
+  private:
     std::unique_ptr<Transfer> m_transfer;
 };
 
 enum class OpenFailure {
     None,
-    ConnectionFailed,  // no such host, refused, unreachable, no answer, or no response head
-    NoStream,          // the address cannot be opened at all: not http or https, malformed,
-                       // redirected too often or to another scheme
+    ConnectionFailed, // no such host, refused, unreachable, no answer, or no response head
+    NoStream,         // the address cannot be opened at all: not http or https, malformed,
+                      // redirected too often or to another scheme
 };
 
 struct OpenResult {
-    std::unique_ptr<InternetStream> stream;  // set exactly when failure is None
+    std::unique_ptr<InternetStream> stream; // set exactly when failure is None
     OpenFailure failure = OpenFailure::None;
-    std::string detail;                      // what went wrong, for the run log
+    std::string detail; // what went wrong, for the run log
 };
 
 OpenResult OpenURL(const std::string& url);

@@ -9,7 +9,7 @@
 namespace testing_support {
 
 class FakeModpackList : public ModpackList {
-public:
+  public:
     explicit FakeModpackList(std::vector<std::string> modpacks = {}, int selected = 0);
 
     int FindEntry(const std::string& name) const override;
@@ -18,7 +18,7 @@ public:
 
     std::vector<std::string> entries;
     int selected = 0;
-    int selections = 0;  // how often SelectEntry was called
+    int selections = 0; // how often SelectEntry was called
 };
 
 } // namespace testing_support

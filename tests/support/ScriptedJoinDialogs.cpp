@@ -17,19 +17,23 @@ bool ScriptedJoinDialogs::RunModpackInfo(const std::string& statusText,
     return joinAllowed && pressJoin;
 }
 
-void ScriptedJoinDialogs::OpenProgress() { ++progressOpened; }
+void ScriptedJoinDialogs::OpenProgress() {
+    ++progressOpened;
+}
 
-void ScriptedJoinDialogs::SetProgressRange(uint32_t totalBytes) { progressRange = totalBytes; }
+void ScriptedJoinDialogs::SetProgressRange(uint32_t totalBytes) {
+    progressRange = totalBytes;
+}
 
 void ScriptedJoinDialogs::SetProgressPosition(uint32_t receivedBytes) {
     if (progressUpdates > 0 && receivedBytes <= lastPosition)
         positionsIncreasing = false;
     ++progressUpdates;
     lastPosition = receivedBytes;
-    if (onProgress)
-        onProgress(receivedBytes);
 }
 
-void ScriptedJoinDialogs::CloseProgress() { ++progressClosed; }
+void ScriptedJoinDialogs::CloseProgress() {
+    ++progressClosed;
+}
 
 } // namespace testing_support

@@ -8,7 +8,6 @@
 //   korvane.SetJoinDialogs(&dialogs);
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,7 @@
 namespace testing_support {
 
 class ScriptedJoinDialogs : public JoinDialogs {
-public:
+  public:
     struct InfoCall {
         std::string statusText;
         std::string userMessage;
@@ -29,8 +28,6 @@ public:
     std::deque<HostCheckResult> hostCheckAnswers;
     // Whether the player presses Join in the information dialog (only when it is enabled).
     bool pressJoin = true;
-    // Runs at every position update, with the bytes received so far (to stop a host midway, say).
-    std::function<void(uint32_t)> onProgress;
 
     int hostChecks = 0;
     std::vector<InfoCall> infoCalls;
@@ -39,7 +36,7 @@ public:
     uint32_t progressRange = 0;
     int progressUpdates = 0;
     uint32_t lastPosition = 0;
-    bool positionsIncreasing = true;  // every update was above the one before it
+    bool positionsIncreasing = true; // every update was above the one before it
 
     HostCheckResult RunHostCheck() override;
     bool RunModpackInfo(const std::string& statusText, const std::string& userMessage,

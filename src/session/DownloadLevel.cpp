@@ -1,0 +1,158 @@
+// The join path's first half: ask the host what it plays, compare with what we have, let the
+// player decide, and download when needed. A joiner trusts nothing the host sends: the host may
+// be another program, out of date, broken or hostile.
+#include <optional>
+
+#include "app/RunLog.h"
+#include "app/Settings.h"
+#include "modpack/FileSum.h"
+#include "modpack/Korvane.h"
+#include "platform/InternetClient.h"
+#include "platform/MessageBoxes.h"
+#include "session/HostAnnouncement.h"
+#include "session/HostPort.h"
+#include "session/JoinDecision.h"
+#include "session/JoinDialogs.h"
+#include "session/ModpackDownload.h"
+#include "session/ModpackList.h"
+
+namespace {
+
+// A real announcement is a few kilobytes; whatever a host sends beyond this is not read.
+constexpr std::size_t kMaxAnnouncement = 1024 * 1024;
+
+enum class Outcome { Proceed, Abandon, Restart };
+
+void ShowError(const std::string& text) {
+    platform::ShowMessage(text, platform::kErrorCaption);
+}
+
+// The announcement's body, or nothing when the host could not be reached or stopped sending.
+std::optional<std::string> FetchAnnouncement(const std::string& hostAddress) {
+    const std::string address =
+        "http://" + hostAddress + ":" + std::to_string(HostPort()) + "/giantshost.htm";
+    platform::OpenResult opened = platform::OpenURL(address);
+    if (!opened.stream) {
+        Log("Could not open " + address + ": " + opened.detail);
+        return std::nullopt;
+    }
+    std::string body;
+    char piece[1024];
+    while (body.size() < kMaxAnnouncement) {
+        const std::size_t wanted = std::min(sizeof piece, kMaxAnnouncement - body.size());
+        const platform::ReadResult got = opened.stream->Read(piece, wanted);
+        if (got.status == platform::ReadStatus::End)
+            break;
+        if (got.status != platform::ReadStatus::Data) {
+            Log("The announcement from " + address + " broke off");
+            return std::nullopt;
+        }
+        body.append(piece, got.count);
+    }
+    opened.stream->Close();
+    return body;
+}
+
+Outcome CheckHostOnce(CKorvane& korvane, ModpackList& list, const std::string& hostAddress,
+                      CLevelInfo& info) {
+    Log("CKorvane::DownloadLevel()");
+    info.fileName.clear();
+    if (korvane.m_bAutoJoined)
+        return Outcome::Proceed;
+
+    JoinDialogs* dialogs = korvane.GetJoinDialogs();
+    const HostCheckResult choice = dialogs ? dialogs->RunHostCheck() : HostCheckResult::Failed;
+    switch (choice) {
+    case HostCheckResult::JoinNormal:
+        list.SelectEntry(0);
+        return Outcome::Proceed;
+    case HostCheckResult::Cancel:
+        return Outcome::Abandon;
+    case HostCheckResult::TimedOut:
+        korvane.m_bAutoJoined = true;
+        break;
+    case HostCheckResult::CheckHost:
+        break;
+    default:
+        ShowError("Could not open KRV Check dialog");
+        return Outcome::Abandon;
+    }
+
+    const std::optional<std::string> body = FetchAnnouncement(hostAddress);
+    if (!body) {
+        if (!korvane.m_bAutoJoined)
+            ShowError("Couldn't connect to host (host likely not running KRV)\n"
+                      "If you joined from a lobby, wait for host to start game");
+        return Outcome::Restart;
+    }
+    const HostAnnouncement announcement = ParseHostAnnouncement(*body);
+    // The name becomes a path in Modpacks: only a plain file name is taken from the host.
+    const bool acceptableName = IsAcceptableModpackName(announcement.FileName);
+    if (acceptableName)
+        info.fileName = announcement.FileName;
+
+    if (announcement.HostVer == -1.0f) {
+        ShowError("Couldn't connect to host, host is not running KRV, or host may be behind a "
+                  "firewall");
+        return Outcome::Restart;
+    }
+    if (announcement.HostVer != kHostVersion) {
+        ShowError(IncompatibleVersionMessage(announcement.HostVer));
+        return Outcome::Abandon;
+    }
+    list.SelectEntry(0);
+    if (!acceptableName) {
+        if (!announcement.FileName.empty())
+            Log("Refused the announced file name \"" + announcement.FileName + "\"");
+        ShowError("Could not determine remote modpack");
+        return Outcome::Abandon;
+    }
+
+    const std::string userMessage = announcement.UserMessage.empty()
+                                        ? std::string()
+                                        : PrepareUserMessage(announcement.UserMessage);
+    const int entry = list.FindEntry(ListNameOf(announcement.FileName));
+    bool checksumMatches = false;
+    if (entry >= 0) {
+        list.SelectEntry(entry);
+        checksumMatches = GetFileSum(g_strKorvaneDir + "\\Modpacks\\" + announcement.FileName) ==
+                          announcement.FileSum;
+    }
+    const JoinDecision decision =
+        DecideJoin(entry >= 0, checksumMatches, !announcement.FileSource.empty());
+
+    // Join is disabled when it is not allowed; a dialog that let it through anyway must not
+    // start a download the host never offered.
+    if (!korvane.ShowModpackInfo(decision.statusText, userMessage, decision.joinAllowed) ||
+        !decision.joinAllowed)
+        return Outcome::Abandon;
+    if (!decision.needsDownload)
+        return Outcome::Proceed;
+
+    switch (DownloadModpackFile(announcement, hostAddress, list, *dialogs)) {
+    case DownloadResult::Done:
+        return Outcome::Proceed;
+    case DownloadResult::Restart:
+        return Outcome::Restart;
+    case DownloadResult::Failed:
+        break;
+    }
+    return Outcome::Abandon;
+}
+
+} // namespace
+
+bool CKorvane::DownloadLevel(ModpackList& list, std::string hostAddress, CLevelInfo& info) {
+    // A restart runs the whole check again: the host-check dialog lets the player retry, join
+    // without a modpack or cancel, and in automatic mode the next round proceeds at once.
+    for (;;) {
+        switch (CheckHostOnce(*this, list, hostAddress, info)) {
+        case Outcome::Proceed:
+            return true;
+        case Outcome::Abandon:
+            return false;
+        case Outcome::Restart:
+            break;
+        }
+    }
+}

@@ -1,0 +1,155 @@
+#include "session/ModpackDownload.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "app/RunLog.h"
+#include "app/Settings.h"
+#include "modpack/FileSum.h"
+#include "platform/GamePath.h"
+#include "platform/InternetClient.h"
+#include "platform/MessageBoxes.h"
+#include "session/HostPort.h"
+#include "session/JoinDecision.h"
+#include "session/JoinDialogs.h"
+#include "session/ModpackList.h"
+#include "session/PartialDownload.h"
+
+namespace {
+
+// The archive is read from the network in pieces of this size, one progress step each.
+constexpr std::size_t kPiece = 1024;
+
+void ShowError(const std::string& text) {
+    platform::ShowMessage(text, platform::kErrorCaption);
+}
+
+// Keeps the progress dialog up for exactly as long as the transfer and its checks run.
+class ProgressDialog {
+  public:
+    explicit ProgressDialog(JoinDialogs& dialogs) : m_dialogs(dialogs) { m_dialogs.OpenProgress(); }
+    ~ProgressDialog() { m_dialogs.CloseProgress(); }
+    ProgressDialog(const ProgressDialog&) = delete;
+    ProgressDialog& operator=(const ProgressDialog&) = delete;
+
+  private:
+    JoinDialogs& m_dialogs;
+};
+
+std::string StallMessage() {
+    const auto seconds =
+        std::chrono::ceil<std::chrono::seconds>(platform::GetInternetTimeouts().stall).count();
+    return "Error, could not download Modpack correctly, the host stopped sending (nothing "
+           "received for " +
+           std::to_string(seconds) + (seconds == 1 ? " second)" : " seconds)");
+}
+
+} // namespace
+
+std::string ModpackAddress(const HostAnnouncement& announcement, const std::string& hostAddress) {
+    if (announcement.FileSource == "HOST")
+        return "http://" + hostAddress + ":" + std::to_string(HostPort()) + "/" +
+               announcement.FileName;
+    return announcement.FileSource + "/" + announcement.FileName;
+}
+
+DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
+                                   const std::string& hostAddress, ModpackList& list,
+                                   JoinDialogs& dialogs) {
+    const std::string& fileName = announcement.FileName;
+    if (announcement.FileSize < 0) {
+        ShowError("Error, the host announced an invalid Modpack size (" +
+                  std::to_string(announcement.FileSize) + " bytes)");
+        return DownloadResult::Failed;
+    }
+
+    const std::string address = ModpackAddress(announcement, hostAddress);
+    Log("Downloading " + address);
+    platform::OpenResult opened = platform::OpenURL(address);
+    if (opened.failure == platform::OpenFailure::ConnectionFailed) {
+        Log("Connection failed: " + opened.detail);
+        ShowError("Couldn't connect to host (host likely not running KRV)\n"
+                  "If you joined from a lobby, wait for host to start game");
+        return DownloadResult::Restart;
+    }
+    if (!opened.stream) {
+        Log("No stream: " + opened.detail);
+        ShowError("Couldn't download file");
+        return DownloadResult::Failed;
+    }
+    platform::InternetStream& remote = *opened.stream;
+
+    const std::string modpacks = platform::ResolvePath(g_strKorvaneDir + "\\Modpacks");
+    PartialDownload local;
+    if (!local.Create(modpacks, fileName)) {
+        ShowError("Error - could not write into Modpack directory");
+        return DownloadResult::Failed;
+    }
+    // The old archive stays until the new one has passed its checks, so both must fit at once.
+    const auto freeSpace = PartialDownload::FreeSpace(modpacks);
+    if (freeSpace && *freeSpace < static_cast<uint64_t>(announcement.FileSize)) {
+        ShowError("Not enough free disk space to download the Modpack: " +
+                  std::to_string(announcement.FileSize) + " bytes needed, " +
+                  std::to_string(*freeSpace) + " bytes free in " + modpacks);
+        return DownloadResult::Failed;
+    }
+
+    ProgressDialog progress(dialogs);
+    dialogs.SetProgressRange(static_cast<uint32_t>(announcement.FileSize));
+
+    // 64 bits, so that a body far longer than announced cannot wrap the count; the transfer is
+    // given up as soon as it exceeds the announced size, since it can no longer pass the check.
+    int64_t received = 0;
+    platform::ReadStatus ending = platform::ReadStatus::End;
+    bool writeFailed = false;
+    char piece[kPiece];
+    for (;;) {
+        const platform::ReadResult got = remote.Read(piece, sizeof piece);
+        if (got.status != platform::ReadStatus::Data) {
+            ending = got.status;
+            break;
+        }
+        received += static_cast<int64_t>(got.count);
+        if (received > announcement.FileSize)
+            break;
+        dialogs.SetProgressPosition(static_cast<uint32_t>(received));
+        if (!local.Write(std::string_view(piece, got.count))) {
+            writeFailed = true;
+            break;
+        }
+    }
+    const std::string target = platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + fileName);
+    struct stat existing {};
+    const bool finished = local.Finish(platform::sys::Status(target, existing)
+                                           ? PartialDownload::Durability::Synced
+                                           : PartialDownload::Durability::Unsynced);
+    remote.Close();
+
+    if (writeFailed || (!finished && ending == platform::ReadStatus::End)) {
+        ShowError("Error - could not write into Modpack directory");
+        return DownloadResult::Failed;
+    }
+    if (ending == platform::ReadStatus::TimedOut) {
+        ShowError(StallMessage());
+        return DownloadResult::Failed;
+    }
+    // A connection that broke off is reported as the size mismatch it is, even in the unlikely
+    // case that the bytes received up to then happen to add up to the announced size.
+    if (received != announcement.FileSize || ending == platform::ReadStatus::Broken) {
+        ShowError("Error, could not download Modpack correctly, downloaded size does not match");
+        return DownloadResult::Failed;
+    }
+    if (announcement.FileSum != 0 && GetFileSum(local.TemporaryPath()) != announcement.FileSum) {
+        ShowError("Checksum error on downloaded file");
+        return DownloadResult::Failed;
+    }
+    if (!local.Commit(target)) {
+        ShowError("Error - could not write into Modpack directory");
+        return DownloadResult::Failed;
+    }
+
+    const std::string listName = ListNameOf(fileName);
+    if (list.FindEntry(listName) < 0)
+        list.SelectEntry(list.AppendEntry(listName));
+    return DownloadResult::Done;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// A download on its way into a folder: the bytes go to a hidden temporary file beside the target,
+// and only Commit puts them in the target's place, in one rename. Until then the target (the
+// archive the player already had) is untouched; a download that is abandoned leaves nothing.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/SystemCalls.h"
+
+class PartialDownload {
+  public:
+    PartialDownload() = default;
+    ~PartialDownload(); // removes the temporary file unless committed
+    PartialDownload(const PartialDownload&) = delete;
+    PartialDownload& operator=(const PartialDownload&) = delete;
+
+    // Creates the temporary file in `directory` (a real path) for a target named `fileName`.
+    bool Create(const std::string& directory, const std::string& fileName);
+    // Buffers and writes; false once a write has failed (the disk is full, say).
+    bool Write(std::string_view bytes);
+    // Writes what is buffered and closes the file, after a sync when asked; false when any of it
+    // failed. A download that replaces an archive the player had is synced, so that a crash
+    // right after it cannot leave a torn archive where a good one was; a new archive is not
+    // (a lost one is simply fetched again at the next join), as browsers and curl do not.
+    enum class Durability { Synced, Unsynced };
+    bool Finish(Durability durability);
+    const std::string& TemporaryPath() const { return m_tempPath; }
+    // Moves the finished file over the target, replacing an existing one.
+    bool Commit(const std::string& targetPath);
+
+    // Bytes that the folder's file system can still take, or nothing when it cannot tell.
+    static std::optional<uint64_t> FreeSpace(const std::string& directory);
+
+  private:
+    bool Flush();
+
+    platform::sys::FileDescriptor m_file;
+    std::string m_tempPath;
+    std::string m_pending;
+    off_t m_written = 0;        // bytes written to the file so far
+    off_t m_writebackStart = 0; // where the part not yet handed to the disk begins
+    bool m_failed = false;
+    bool m_committed = false;
+};

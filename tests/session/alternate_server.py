@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""A web server for the join tests: serves a folder on a free loopback port and misbehaves on
+request. Prints the port on the first line of its output once it listens.
+
+  /redirect/NAME   302 to /NAME
+  /cut/NAME        announces the whole size of NAME, sends half of it and closes
+  /stall/NAME      announces the whole size of NAME, sends 10 bytes and then nothing
+  /endless/NAME    200 without a length, then an endless body
+  /headers/        the request's header lines as the body
+With "endless-announcement" as second argument, /giantshost.htm is an announcement of version
+0.3 that never ends.
+  anything else    the file from the folder (404 page when missing)
+"""
+import http.server
+import os
+import sys
+import time
+
+ENDLESS_ANNOUNCEMENT = len(sys.argv) > 2 and sys.argv[2] == "endless-announcement"
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def _head(self, length):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if length is not None:
+            self.send_header("Content-Length", str(length))
+        self.end_headers()
+
+    def do_GET(self):
+        parts = self.path.split("/", 2)
+        kind, name = (parts[1], parts[2]) if len(parts) == 3 else ("", "")
+        if kind == "redirect":
+            self.send_response(302)
+            self.send_header("Location", "/" + name)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+        elif kind in ("cut", "stall"):
+            with open(name, "rb") as f:
+                data = f.read()
+            self._head(len(data))
+            self.wfile.write(data[: len(data) // 2] if kind == "cut" else data[:10])
+            self.wfile.flush()
+            if kind == "stall":
+                time.sleep(120)
+        elif kind == "headers":
+            body = str(self.headers).encode()
+            self._head(len(body))
+            self.wfile.write(body)
+        elif kind == "endless" or (self.path == "/giantshost.htm" and ENDLESS_ANNOUNCEMENT):
+            self._head(None)
+            if kind != "endless":
+                self.wfile.write(b"FileName=Arena.gck\r\nHostVer=0.3\r\n")
+            chunk = b"x" * 65536
+            try:
+                while True:
+                    self.wfile.write(chunk)
+            except OSError:
+                pass
+        else:
+            super().do_GET()
+
+
+def main():
+    os.chdir(sys.argv[1])
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    print(server.server_address[1], flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
