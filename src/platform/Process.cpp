@@ -15,8 +15,7 @@ namespace platform {
 
 namespace {
 
-ExitStatus StatusFromWait(int raw)
-{
+ExitStatus StatusFromWait(int raw) {
     if (WIFEXITED(raw))
         return ExitStatus{true, WEXITSTATUS(raw)};
     return ExitStatus{false, WIFSIGNALED(raw) ? WTERMSIG(raw) : 0};
@@ -29,8 +28,7 @@ constexpr std::chrono::milliseconds kPollStep{10};
 
 std::optional<ChildProcess> ChildProcess::Start(const std::string& program,
                                                 const std::vector<std::string>& argv,
-                                                std::string& error)
-{
+                                                std::string& error) {
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv)
@@ -68,19 +66,16 @@ std::optional<ChildProcess> ChildProcess::Start(const std::string& program,
 }
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : m_pid(other.m_pid), m_status(other.m_status)
-{
+    : m_pid(other.m_pid), m_status(other.m_status) {
     other.m_pid = -1;
 }
 
-ChildProcess::~ChildProcess()
-{
+ChildProcess::~ChildProcess() {
     if (m_pid > 0 && !m_status)
         Wait();
 }
 
-std::optional<ExitStatus> ChildProcess::WaitFor(std::chrono::milliseconds timeout)
-{
+std::optional<ExitStatus> ChildProcess::WaitFor(std::chrono::milliseconds timeout) {
     if (m_status || m_pid <= 0)
         return m_status;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -99,13 +94,12 @@ std::optional<ExitStatus> ChildProcess::WaitFor(std::chrono::milliseconds timeou
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline)
             return std::nullopt;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kPollStep,
-                                                                                  deadline - now));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(kPollStep, deadline - now));
     }
 }
 
-ExitStatus ChildProcess::Wait()
-{
+ExitStatus ChildProcess::Wait() {
     if (m_status || m_pid <= 0)
         return m_status.value_or(ExitStatus{});
     int raw = 0;
@@ -118,16 +112,14 @@ ExitStatus ChildProcess::Wait()
 }
 
 std::optional<ExitStatus> RunAndWait(const std::string& program,
-                                     const std::vector<std::string>& argv, std::string& error)
-{
+                                     const std::vector<std::string>& argv, std::string& error) {
     std::optional<ChildProcess> child = ChildProcess::Start(program, argv, error);
     if (!child)
         return std::nullopt;
     return child->Wait();
 }
 
-std::optional<std::string> FindOnPath(const std::string& name)
-{
+std::optional<std::string> FindOnPath(const std::string& name) {
     if (name.find('/') != std::string::npos)
         return access(name.c_str(), X_OK) == 0 ? std::optional<std::string>(name) : std::nullopt;
     const char* path = std::getenv("PATH");

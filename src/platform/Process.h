@@ -12,20 +12,19 @@
 namespace platform {
 
 struct ExitStatus {
-    bool exited = false;  // true: ended by exit() with `code`; false: ended by signal `code`
+    bool exited = false; // true: ended by exit() with `code`; false: ended by signal `code`
     int code = 0;
 
     bool Succeeded() const { return exited && code == 0; }
 };
 
 class ChildProcess {
-public:
+  public:
     // Starts `program` (a path; not looked up on PATH) with `argv` as its whole argument vector,
     // argv[0] included. It inherits the current directory, the environment and the three standard
     // streams, but no other open file. On failure returns nullopt and puts the reason in `error`.
-    static std::optional<ChildProcess> Start(const std::string& program,
-                                             const std::vector<std::string>& argv,
-                                             std::string& error);
+    static std::optional<ChildProcess>
+    Start(const std::string& program, const std::vector<std::string>& argv, std::string& error);
 
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&&) = delete;
@@ -37,7 +36,7 @@ public:
     ExitStatus Wait();
     int Pid() const { return m_pid; }
 
-private:
+  private:
     explicit ChildProcess(int pid) : m_pid(pid) {}
 
     int m_pid = -1;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace platform::sys {
@@ -48,6 +49,27 @@ bool IsUnsupported(int error)
 {
     return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
            error == EBADF || error == ENOTSUP;
+}
+
+// Repeats one in-kernel copy call until the end of the input: true when the whole rest was
+// copied, false when the copy failed, nothing when this way does not apply to these files (the
+// call is unsupported, or reports no data on the first try) and another must be used.
+template <typename Call>
+std::optional<bool> KernelCopy(Call call)
+{
+    bool copiedAny = false;
+    for (;;) {
+        const ssize_t n = RetryOnInterrupt(call);
+        if (n > 0) {
+            copiedAny = true;
+            continue;
+        }
+        if (n == 0 && copiedAny)
+            return true;
+        if (n < 0 && (copiedAny || !IsUnsupported(errno)))
+            return false;
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -140,32 +162,11 @@ bool CopyContent(int in, int out)
     // space; sendfile still saves the copy into a buffer; read/write works everywhere. A file
     // that reports no data on the first try (files of /proc and the like) goes the plain way.
     constexpr size_t kChunk = size_t{1} << 30;
-    bool copiedAny = false;
-    for (;;) {
-        const ssize_t n =
-            RetryOnInterrupt([&] { return ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0); });
-        if (n > 0) {
-            copiedAny = true;
-            continue;
-        }
-        if (n == 0 && copiedAny)
-            return true;
-        if (n < 0 && (copiedAny || !IsUnsupported(errno)))
-            return false;
-        break;
-    }
-    for (;;) {
-        const ssize_t n = RetryOnInterrupt([&] { return ::sendfile(out, in, nullptr, kChunk); });
-        if (n > 0) {
-            copiedAny = true;
-            continue;
-        }
-        if (n == 0 && copiedAny)
-            return true;
-        if (n < 0 && (copiedAny || !IsUnsupported(errno)))
-            return false;
-        break;
-    }
+    if (const auto copied = KernelCopy(
+            [&] { return ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0); }))
+        return *copied;
+    if (const auto copied = KernelCopy([&] { return ::sendfile(out, in, nullptr, kChunk); }))
+        return *copied;
     return ReadWriteCopy(in, out);
 }
 

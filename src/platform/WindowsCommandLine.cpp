@@ -4,12 +4,13 @@ namespace platform {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 } // namespace
 
-std::vector<std::string> SplitWindowsCommandLine(std::string_view text)
-{
+std::vector<std::string> SplitWindowsCommandLine(std::string_view text) {
     std::vector<std::string> arguments;
     size_t pos = 0;
     const size_t end = text.size();

@@ -1,0 +1,45 @@
+#include "ui/DownloadDlg.h"
+
+#include <QHBoxLayout>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <climits>
+
+#include "ui/DialogUnits.h"
+
+using ui::SetControlId;
+
+CDownloadDlg::CDownloadDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("Downloading Giants Customized Map");
+    m_progress = new QProgressBar(this);
+    SetControlId(m_progress, 1017);
+    m_progress->setMinimumSize(ui::Dlu(this, 218, 14));
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    auto* cancel = new QPushButton("Cancel", this);
+    SetControlId(cancel, 2);
+    cancel->setEnabled(false);
+    cancel->setVisible(false);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(m_progress, 1);
+    layout->addWidget(cancel);
+}
+
+int CDownloadDlg::Scaled(uint32_t value) const {
+    if (m_total <= static_cast<uint32_t>(INT_MAX))
+        return static_cast<int>(value);
+    return static_cast<int>(value / 2);
+}
+
+void CDownloadDlg::SetRange(uint32_t total) {
+    m_total = total;
+    // An empty range would turn the bar into a busy indicator; an empty file is shown as empty.
+    m_progress->setRange(0, std::max(1, Scaled(total)));
+}
+
+void CDownloadDlg::SetPosition(uint32_t position) {
+    // A host may send more than it announced; the bar stays full then.
+    m_progress->setValue(Scaled(std::min(position, m_total)));
+}
