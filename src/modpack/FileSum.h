@@ -1,0 +1,14 @@
+#pragma once
+// Two free functions of the engine: the checksum by which host and joining player compare
+// modpack archives, and the emptying of a work folder (KRVTemp, Share).
+#include <cstdint>
+#include <string>
+
+// The 32-bit byte sum of the file (wrapping modulo 2^32). Shows "There was an error opening the
+// zip file for checksum" and returns 0 when the file cannot be opened.
+uint32_t GetFileSum(std::string path);
+
+// Creates the folder if needed, makes it current and deletes every file in it; sub-folders and
+// what is below them are left alone. False, after a message, when it cannot be made current or
+// a file in it cannot be deleted.
+bool RemoveFiles(std::string path);

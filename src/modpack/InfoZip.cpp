@@ -1,0 +1,126 @@
+#include "modpack/InfoZip.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "platform/MessageBoxes.h"
+
+namespace {
+
+constexpr const char* kLibraryName = "libunzdll.so";
+
+std::function<void(const std::string&)>& MemberObserver() {
+    static std::function<void(const std::string&)> observer;
+    return observer;
+}
+
+std::string ExecutableFolder() {
+    char buffer[4096];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0)
+        return {};
+    std::string path(buffer, static_cast<size_t>(length));
+    return path.substr(0, path.rfind('/'));
+}
+
+} // namespace
+
+InfoZip::~InfoZip() {
+    FinalizeUnzip();
+}
+
+std::vector<std::string> InfoZip::LibraryCandidates() {
+    if (const char* named = std::getenv("KORVANE_UNZDLL"); named && *named)
+        return {named};
+    std::vector<std::string> candidates;
+    const std::string folder = ExecutableFolder();
+    if (!folder.empty()) {
+        candidates.push_back(folder + "/" + kLibraryName);
+        candidates.push_back(folder + "/../lib/korvane/" + kLibraryName);
+    }
+#ifdef KORVANE_UNZDLL_INSTALL_PATH
+    candidates.push_back(KORVANE_UNZDLL_INSTALL_PATH);
+#endif
+#ifdef KORVANE_UNZDLL_BUILD_PATH
+    candidates.push_back(KORVANE_UNZDLL_BUILD_PATH);
+#endif
+    return candidates;
+}
+
+void InfoZip::SetMemberObserver(std::function<void(const std::string&)> observer) {
+    MemberObserver() = std::move(observer);
+}
+
+bool InfoZip::InitializeUnzip() {
+    if (m_library && m_getVersion && m_exec)
+        return true;
+    FinalizeUnzip();
+    for (const std::string& candidate : LibraryCandidates()) {
+        if (access(candidate.c_str(), R_OK) != 0)
+            continue;
+        // Kept mapped after dlclose: the catalogue opens the library once per archive, and
+        // mapping it afresh each time would cost more than reading the archive.
+        m_library = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        if (m_library)
+            break;
+    }
+    if (!m_library)
+        return false;
+    m_getVersion = reinterpret_cast<GetUnzDllVersionFn>(dlsym(m_library, "GetUnzDllVersion"));
+    if (!m_getVersion)
+        return false;
+    m_exec = reinterpret_cast<UnzDllExecFn>(dlsym(m_library, "UnzDllExec"));
+    return m_exec != nullptr;
+}
+
+void InfoZip::PrepareCommand(UnzipCommand& command) {
+    command.handle = 0;
+    command.caller = 0;
+    command.version = m_getVersion ? m_getVersion() : 0;
+    command.callback = &UnzipCallback;
+    command.flag16 = command.flag20 = command.flag24 = command.flag28 = 0;
+    command.flag32 = command.flag36 = command.flag40 = 0;
+    command.flag44 = command.flag48 = command.flag52 = 0;
+    command.flag56 = 1;
+    command.flag60 = 1;
+    command.patternCount = 0;
+    command.archivePath = nullptr;
+    command.seven = 7;
+}
+
+bool InfoZip::Execute(UnzipCommand& command) {
+    if (!m_library || !m_exec)
+        return false;
+    m_exec(&command);
+    return true;
+}
+
+bool InfoZip::FinalizeUnzip() {
+    if (m_library)
+        dlclose(m_library);
+    m_library = nullptr;
+    m_getVersion = nullptr;
+    m_exec = nullptr;
+    return true;
+}
+
+extern "C" int UnzipCallback(UnzipMessage* message) {
+    if (!message)
+        return 0;
+    if (message->errorCode == 0) {
+        if (MemberObserver())
+            MemberObserver()(message->text);
+        return 0;
+    }
+    char text[1024];
+    const int length = static_cast<int>(strnlen(message->text, sizeof message->text));
+    std::snprintf(text, sizeof text, "Zip error %d:\n%.*s", message->errorCode, length,
+                  message->text);
+    platform::ShowMessage(text, platform::kAppTitle);
+    return 0;
+}

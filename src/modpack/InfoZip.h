@@ -1,0 +1,47 @@
+#pragma once
+// The wrapper that owns the unzip library for one operation: the catalogue and the installation
+// each make one as a local, use it once and let the destructor unload the library.
+//
+// The library (libunzdll.so, our UNZDLL.DLL) is loaded at run time, so a missing or broken library
+// is a failure of InitializeUnzip that the callers report, not a failure to start the program.
+// Where it is looked for, first match wins: the path in KORVANE_UNZDLL when that is set (and only
+// there, so tests can name a missing file), beside the executable, in the installed library
+// folder, and in the build tree.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "modpack/UnzipCommand.h"
+
+class InfoZip {
+public:
+    InfoZip() = default;
+    ~InfoZip();
+    InfoZip(const InfoZip&) = delete;
+    InfoZip& operator=(const InfoZip&) = delete;
+
+    bool InitializeUnzip();
+    // Writes the defaults of a fresh command: the library's version, our callback, the flag words;
+    // no archive and no pattern count yet. The pattern table is left alone.
+    void PrepareCommand(UnzipCommand& command);
+    // Runs the command; false only when the library is not held. The library's own result is
+    // not examined: errors reach the player through UnzipCallback.
+    bool Execute(UnzipCommand& command);
+    bool FinalizeUnzip();
+
+    // The places the library is looked for, in order.
+    static std::vector<std::string> LibraryCandidates();
+
+    // Test seam: called with the member's name after each member the library has written, so a
+    // test can stop the process in the middle of an extraction. Null (the default) does nothing.
+    static void SetMemberObserver(std::function<void(const std::string&)> observer);
+
+private:
+    void* m_library = nullptr;
+    GetUnzDllVersionFn m_getVersion = nullptr;
+    UnzDllExecFn m_exec = nullptr;
+};
+
+// The library's callback: shows "Zip error %d:\n%s" for every message with a non-zero error
+// number, in an OK box titled with the application's name. Returns 0 always.
+extern "C" int UnzipCallback(UnzipMessage* message);

@@ -1,0 +1,128 @@
+// The engine object and the catalogue: reading a modpack's .krv information out of its archive.
+#include "modpack/Korvane.h"
+
+#include <memory>
+#include <optional>
+
+#include "app/RunLog.h"
+#include "app/Settings.h"
+#include "modpack/InfoZip.h"
+#include "platform/FileSystem.h"
+#include "platform/GamePath.h"
+#include "platform/MessageBoxes.h"
+
+namespace {
+
+constexpr size_t kArchivePathBuffer = 260;
+
+// Every two-character sequence backslash-n becomes a line break.
+std::string ExpandLineBreaks(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+            out += "\r\n";
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string CommentOf(const std::string& infoText) {
+    const std::string key = "modinfo_usermessage=";
+    const size_t found = platform::ToLower(infoText).find(key);
+    if (found == std::string::npos)
+        return "Modpack contains no comment";
+    std::string value = infoText.substr(found + key.size());
+    value = value.substr(0, value.find('\n'));
+    std::erase(value, '\r');
+    return ExpandLineBreaks(value);
+}
+
+} // namespace
+
+CKorvane::CKorvane() {
+    Log("CKorvane::CKorvane()");
+}
+
+CKorvane::~CKorvane() {
+    Log("CKorvane::~CKorvane()");
+}
+
+bool CKorvane::GetKRVInfoFromGCK(std::string fileName, CLevelInfo& info) {
+    Log("CKorvane::GetKRVInfoFromGCK(\"" + fileName + "\")");
+    InfoZip zip;
+    const std::string pattern = "*.krv";
+    CLevelInfo found;
+    platform::FileSystem& files = platform::Files();
+    const std::string temp = g_strKorvaneDir + "\\KRVTemp";
+
+    // Steps that end the operation report their text through here.
+    auto raise = [](const std::string& text) {
+        Log("Exception thrown : " + text);
+        platform::ShowMessage(text, platform::kWarningCaption);
+        return false;
+    };
+
+    files.CreateDirectory(temp);
+    // Extracting into whatever folder happens to be current could scatter .krv files anywhere;
+    // RemoveFiles has told the player why, so stop here.
+    if (!RemoveFiles(temp))
+        return false;
+
+    if (!zip.InitializeUnzip())
+        return raise("Must be initialized (zip/unzip.dll problem)");
+    Log("InfoZip.InitializeUnzip()");
+    auto command = std::make_unique<UnzipCommand>();
+    zip.PrepareCommand(*command);
+    std::string archivePath = platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + fileName);
+    archivePath.reserve(kArchivePathBuffer);
+    std::string patternBuffer = pattern;
+    command->flag40 = 1;
+    command->flag56 = 0;
+    command->patternCount = 1;
+    command->patterns[0] = patternBuffer.data();
+    command->patterns[1] = nullptr;
+    command->archivePath = archivePath.data();
+    zip.Execute(*command);
+    Log("InfoZip.Execute()");
+    zip.FinalizeUnzip();
+    Log("InfoZip.FinalizeUnzip()");
+
+    std::optional<std::string> infoName;
+    if (const auto entries = files.ListDirectory(temp)) {
+        for (const platform::DirEntry& entry : *entries) {
+            if (!entry.isDirectory && platform::MatchesPattern(entry.name, pattern)) {
+                infoName = entry.name;
+                break;
+            }
+        }
+    }
+    if (!infoName)
+        return raise("No KRV info is stored in GCK file " + fileName);
+    Log("KRV File found - " + *infoName);
+
+    const std::string infoPath = temp + "\\" + *infoName;
+    const std::optional<std::string> content = files.ReadFile(infoPath);
+    if (!content)
+        return raise("Could not open " + infoPath);
+    Log("cfKRVLevelInfo.Open()");
+    if (!content->empty()) {
+        found.infoText = *content;
+        Log("cfKRVLevelInfo.Read()");
+        if (platform::ToLower(found.infoText).find("modinfo_shareable") != std::string::npos)
+            found.shareable = 1;
+    }
+    Log(found.shareable ? "Shareable" : "Not shareable");
+    found.comment = CommentOf(found.infoText);
+    Log("Comment :\n" + found.comment);
+    RemoveFiles(temp);
+
+    info.fileName = fileName;
+    info.infoFileName = *infoName;
+    info.comment = found.comment;
+    info.infoText = found.infoText;
+    info.shareable = found.shareable;
+    return true;
+}

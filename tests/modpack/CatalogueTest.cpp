@@ -1,0 +1,107 @@
+// Reading a modpack's information, and the world list the installation writes from it.
+#include "ModpackTestKit.h"
+#include "modpack/Korvane.h"
+
+namespace {
+
+class CatalogueTest : public modpack_test::EngineTest {
+  protected:
+    CLevelInfo Read(const std::string& krvText, bool expectSuccess = true) {
+        AddModpack("Pack.gck", {{"Pack.krv", krvText}, {"Sky.tga", "sky"}});
+        CLevelInfo info;
+        EXPECT_EQ(m_engine.GetKRVInfoFromGCK("Pack.gck", info), expectSuccess);
+        return info;
+    }
+    CKorvane m_engine;
+};
+
+TEST_F(CatalogueTest, ReadsCommentShareableAndText) {
+    const std::string text = "modinfo_usermessage=Two\\nlines\r\nmodinfo_SHAREABLE=no\r\n";
+    CLevelInfo info = Read(text);
+    EXPECT_EQ(info.fileName, "Pack.gck");
+    EXPECT_EQ(info.infoFileName, "Pack.krv");
+    EXPECT_EQ(info.infoText, text);
+    EXPECT_EQ(info.comment, "Two\r\nlines");
+    EXPECT_EQ(info.shareable, 1); // only the key's presence counts
+    // The extraction folder is emptied again.
+    EXPECT_EQ(testing_support::ListTree(Own("KRVTemp")), std::vector<std::string>{});
+
+    info = Read("x=1\nMODINFO_USERMESSAGE=last line, no end");
+    EXPECT_EQ(info.comment, "last line, no end");
+    EXPECT_EQ(info.shareable, 0);
+
+    info = Read("");
+    EXPECT_EQ(info.infoText, "");
+    EXPECT_EQ(info.comment, "Modpack contains no comment");
+    EXPECT_EQ(info.shareable, 0);
+    EXPECT_TRUE(m_messages.Empty());
+}
+
+TEST_F(CatalogueTest, MissingInformationLeavesTheRecordAlone) {
+    AddModpack("Bare.gck", {{"Sky.tga", "sky"}});
+    CLevelInfo info;
+    info.comment = "untouched";
+    EXPECT_FALSE(m_engine.GetKRVInfoFromGCK("Bare.gck", info));
+    EXPECT_EQ(m_messages.Last().text, "No KRV info is stored in GCK file Bare.gck");
+    EXPECT_EQ(m_messages.Last().caption, "KRV Warning");
+    EXPECT_EQ(info.comment, "untouched");
+
+    // A missing archive reports through the callback and then the same way.
+    m_messages.Clear();
+    EXPECT_FALSE(m_engine.GetKRVInfoFromGCK("Gone.gck", info));
+    EXPECT_EQ(m_messages.Last().text, "No KRV info is stored in GCK file Gone.gck");
+    EXPECT_EQ(m_messages.Texts().front().rfind("Zip error 1:\n", 0), 0u);
+}
+
+std::string Word(uint32_t value) {
+    std::string out;
+    for (int i = 0; i < 4; ++i)
+        out += static_cast<char>(value >> (8 * i));
+    return out;
+}
+
+TEST_F(CatalogueTest, WorldListLayoutIsByteExact) {
+    CLevelInfo info;
+    info.infoText = "modinfo_binname=w_Arena.bin\r\nmodinfo_bintype=3\r\n";
+    ASSERT_TRUE(m_engine.EditWorldlist(info));
+    const std::string expected = Word(0x1A0003D0) + Word(47) + Word(2) + Word(12) + Word(33) +
+                                 std::string("intro_island\0", 13) + Word(0) + Word(31) +
+                                 std::string("Arena\0", 6) + Word(3) + Word(32);
+    EXPECT_EQ(*m_dir.ReadFile("Giants/bin/worldlist.bin"), expected);
+}
+
+TEST_F(CatalogueTest, WorldTableRules) {
+    std::array<std::string, CKorvane::kMaxWorlds> names;
+    std::array<int32_t, CKorvane::kMaxWorlds> types{};
+    int count = 0;
+    // A world without its own type line takes the next one's; without ".bin" a CR stays; a type
+    // that is no number is 0; a world with no type line after it at all is ignored.
+    const std::string text =
+        "modinfo_binname=w_One.BIN\nmodinfo_binname=W_Two\r\nmodinfo_bintype=-7\n"
+        "modinfo_binname=w_Three.bin\nmodinfo_bintype=abc\nmodinfo_binname=w_Four\n";
+    ASSERT_TRUE(m_engine.GetMapArray(text, names, types, count));
+    ASSERT_EQ(count, 4);
+    EXPECT_EQ(names[0], "intro_island");
+    EXPECT_EQ(names[1], "One");
+    EXPECT_EQ(types[1], -7);
+    EXPECT_EQ(names[2], "Two\r");
+    EXPECT_EQ(types[2], -7);
+    EXPECT_EQ(names[3], "Three");
+    EXPECT_EQ(types[3], 0);
+
+    std::string many;
+    for (int i = 0; i < 40; ++i)
+        many += "modinfo_binname=w_M" + std::to_string(i) + ".bin\nmodinfo_bintype=1\n";
+    ASSERT_TRUE(m_engine.GetMapArray(many, names, types, count));
+    EXPECT_EQ(count, 32);
+    EXPECT_EQ(names[31], "M30");
+
+    // An invalid name stops the parse, and the installation gets the default list.
+    CLevelInfo info;
+    info.infoText = "modinfo_binname=Arena.bin\nmodinfo_bintype=1\n";
+    EXPECT_TRUE(m_engine.EditWorldlist(info));
+    EXPECT_EQ(m_messages.Last().text, "Incorrect information in KRV info - WorldName invalid");
+    EXPECT_EQ(*m_dir.ReadFile("Giants/bin/worldlist.bin"), modpack_test::kDefaultWorldList);
+}
+
+} // namespace

@@ -1,0 +1,164 @@
+// Whatever happens during an installation, a restoration gives the game back exactly as it was:
+// every file-system operation of InstallLevel is made to fail, and the installing process is
+// killed at every operation and after every extracted member.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "FaultyFileSystem.h"
+#include "ModpackTestKit.h"
+#include "modpack/InfoZip.h"
+#include "modpack/Korvane.h"
+
+namespace {
+
+constexpr int kKilled = 86;
+
+class FaultInjectionTest : public modpack_test::EngineTest {
+  protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        m_dir.WriteFile("Giants/bin/GTextEnglish.bin", "game text");
+        m_dir.WriteFile("Giants/bin/Replace.gzp", "game gzp");
+        m_dir.WriteFile("Giants/bin/Map.abx", "game map abx");
+        m_dir.WriteFile("Giants/bin/Override/Sky.tga", "game sky");
+        AddModpack("Pack.gck", {{"Pack.krv", m_info.infoText},
+                                {"New.tga", "new tga"},
+                                {"New.gzp", "new gzp"},
+                                {"Map.bin", "map bin"},     // its companion replaces a game file
+                                {"Fresh.bin", "fresh bin"}, // its companion is added
+                                {"sky.TGA", "new sky"},
+                                {"REPLACE.GZP", "new gzp"},
+                                {"Level.abx", "never installed"}});
+        m_info.fileName = "Pack.gck";
+        m_original = GameSnapshot();
+    }
+
+    // Restores in fresh state, as the next start of Korvane would, and checks the whole game.
+    void ExpectRestored(const std::string& what) {
+        CKorvane fresh;
+        EXPECT_TRUE(fresh.RestoreGiants()) << what;
+        EXPECT_EQ(GameSnapshot(), m_original) << what;
+        EXPECT_FALSE(m_dir.ReadFile("Korvane/RemoveList.txt")) << what;
+    }
+
+    // A killed run leaves extracted files in KRVTemp, and emptying it would add operations: start
+    // every run from the same state so that operation k is always the same step.
+    void EmptyScratch() {
+        for (const auto& entry : std::filesystem::directory_iterator(Game("KRVTemp")))
+            std::filesystem::remove(entry.path());
+    }
+
+    // Installs (or restores) in a child process that dies where `arm` says; returns its exit
+    // status.
+    int InstallInChild(const std::function<void(testing_support::FaultyFileSystem&)>& arm,
+                       bool restore = false) {
+        EmptyScratch();
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            testing_support::FaultyFileSystem files(platform::Files());
+            testing_support::ScopedFileSystem use(files);
+            arm(files);
+            CKorvane engine;
+            _exit((restore ? engine.RestoreGiants() : engine.InstallLevel(m_info)) ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    CLevelInfo m_info = [] {
+        CLevelInfo info;
+        info.infoText = "modinfo_binname=w_Arena.bin\r\nmodinfo_bintype=3\r\n";
+        return info;
+    }();
+    std::map<std::string, std::string> m_original;
+};
+
+TEST_F(FaultInjectionTest, EveryFailureAndEveryKillIsUndoneByRestoration) {
+    // A clean run gives the number of operations and members, and the installed game.
+    int operations = 0, members = 0;
+    std::map<std::string, std::string> installed;
+    {
+        testing_support::FaultyFileSystem files(platform::Files());
+        testing_support::ScopedFileSystem use(files);
+        InfoZip::SetMemberObserver([&](const std::string&) { ++members; });
+        CKorvane engine;
+        ASSERT_TRUE(engine.InstallLevel(m_info));
+        InfoZip::SetMemberObserver(nullptr);
+        operations = files.Count();
+        installed = GameSnapshot();
+    }
+    ASSERT_TRUE(m_messages.Empty());
+    ExpectRestored("clean run");
+    ASSERT_GT(operations, 30);
+    ASSERT_EQ(members, 8);
+
+    for (int k = 1; k <= operations; ++k) {
+        std::string what = "operation " + std::to_string(k);
+        // Operation k fails alone; then, as on a full disk, k and everything after it fails, even
+        // the restoration that the failed installation runs.
+        for (const bool onwards : {false, true}) {
+            testing_support::FaultyFileSystem files(platform::Files());
+            bool succeeded = false;
+            {
+                testing_support::ScopedFileSystem use(files);
+                onwards ? files.FailFrom(k) : files.FailAt(k);
+                EmptyScratch();
+                succeeded = CKorvane().InstallLevel(m_info);
+            }
+            what = "operation " + std::to_string(k) + " (" + files.Operations()[k - 1] + ")";
+            // A failure nobody noticed must not leave a half-installed game behind.
+            if (succeeded) {
+                EXPECT_EQ(GameSnapshot(), installed) << what;
+            }
+            ExpectRestored(what + (onwards ? " and all after it failed" : " failed"));
+        }
+        const auto kill = [k](auto& faulty) { faulty.CallAt(k, [] { _exit(kKilled); }); };
+        EXPECT_EQ(InstallInChild(kill), kKilled) << what;
+        ExpectRestored(what + " killed");
+        if (HasFailure())
+            return;
+    }
+    for (int m = 1; m <= members; ++m) {
+        const int status = InstallInChild([m](auto&) {
+            InfoZip::SetMemberObserver([m, seen = 0](const std::string&) mutable {
+                if (++seen == m)
+                    _exit(kKilled);
+            });
+        });
+        EXPECT_EQ(status, kKilled);
+        ExpectRestored("killed after member " + std::to_string(m));
+        if (HasFailure())
+            return;
+    }
+
+    // Restoration itself may die at any step: the next one finishes the job.
+    int restoreOperations = 0;
+    {
+        CKorvane engine;
+        ASSERT_TRUE(engine.InstallLevel(m_info));
+        testing_support::FaultyFileSystem files(platform::Files());
+        testing_support::ScopedFileSystem use(files);
+        ASSERT_TRUE(engine.RestoreGiants());
+        restoreOperations = files.Count();
+    }
+    for (int k = 1; k <= restoreOperations; ++k) {
+        ASSERT_TRUE(CKorvane().InstallLevel(m_info));
+        const auto kill = [k](auto& faulty) { faulty.CallAt(k, [] { _exit(kKilled); }); };
+        EXPECT_EQ(InstallInChild(kill, true), kKilled);
+        ExpectRestored("restoration killed at operation " + std::to_string(k));
+        if (HasFailure())
+            return;
+    }
+    std::printf("Fault injection: %d operation points of InstallLevel (each failed alone, failed "
+                "with all after it, and killed), %d extraction points and %d operation points of "
+                "RestoreGiants (killed) tried, %d runs in all\n",
+                operations, members, restoreOperations,
+                3 * operations + members + restoreOperations);
+}
+
+} // namespace
