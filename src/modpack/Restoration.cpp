@@ -30,6 +30,19 @@ bool RemoveAddedFile(const std::string& name) {
            platform::LastError() == ENOENT;
 }
 
+// A copy cut short by a crash leaves its hidden temporary file beside the target. None of them is
+// the game's: in KRVBackup one would otherwise be "restored" into the game as a new file.
+void SweepTemporaryFiles(const std::string& folder) {
+    platform::FileSystem& files = platform::Files();
+    const auto entries = files.ListDirectory(folder);
+    if (!entries)
+        return;
+    for (const platform::DirEntry& entry : *entries) {
+        if (!entry.isDirectory && platform::IsTemporaryFileName(entry.name))
+            files.DeleteFile(folder + "\\" + entry.name);
+    }
+}
+
 } // namespace
 
 bool CKorvane::RestoreGiants() {
@@ -48,6 +61,9 @@ bool CKorvane::RestoreGiants() {
                         g_strGiantsDir + "\\bin\\worldlist.bin", platform::Overwrite::Yes))
         platform::ShowMessage("Error restoring worldlist.bin, you will have to do this manually",
                               platform::kErrorCaption);
+
+    for (const char* folder : {"\\KRVBackup", "\\bin", "\\bin\\Override"})
+        SweepTemporaryFiles(g_strGiantsDir + folder);
 
     const std::string removeList = g_strKorvaneDir + "\\RemoveList.txt";
     if (const auto content = files.ReadFile(removeList)) {

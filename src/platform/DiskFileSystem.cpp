@@ -47,6 +47,8 @@ std::string BaseNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+constexpr std::string_view kTemporaryMark = ".krvtmp-";
+
 // A file being written beside its final name, removed unless it was put in place. Hidden and
 // clearly ours, so that a crash between creation and rename leaves something recognisable.
 class TemporaryFile {
@@ -55,7 +57,7 @@ public:
     {
         // Built by appending: "." + string trips a false -Wrestrict warning of GCC 12.
         std::string prefix(".");
-        prefix.append(BaseNameOf(target)).append(".krvtmp-");
+        prefix.append(BaseNameOf(target)).append(kTemporaryMark);
         m_fd = sys::CreateUniqueFile(ParentOf(target), prefix, m_path);
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -233,6 +235,12 @@ std::string LastErrorText()
 void SetLastError(int error)
 {
     t_lastError = error;
+}
+
+bool IsTemporaryFileName(std::string_view name)
+{
+    return name.size() > kTemporaryMark.size() + 1 && name.front() == '.' &&
+           name.find(kTemporaryMark) != std::string_view::npos;
 }
 
 } // namespace platform

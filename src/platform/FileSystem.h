@@ -58,6 +58,10 @@ public:
     bool Exists(const std::string& path) override;
 };
 
+// True for the hidden ".NAME.krvtmp-XXXXXX" files that CopyFile and WriteFile write beside their
+// target. One is left behind only when the process dies mid-copy; restoration sweeps them away.
+bool IsTemporaryFileName(std::string_view name);
+
 // The file system in force: the disk unless a test installed another.
 FileSystem& Files();
 // Installs a file system (not owned); nullptr returns to the disk. Returns the one installed

@@ -135,6 +135,16 @@ TEST_F(InstallationTest, FilesAnUnfinishedRestorationLeftListedAreNeverTakenForT
     EXPECT_EQ(GameSnapshot(), original);
 }
 
+TEST_F(InstallationTest, CopiesCutShortByACrashLeaveNothingInTheGame) {
+    const auto original = GameSnapshot();
+    // What a kill in the middle of a backup and of an overwrite leaves on disk.
+    m_dir.WriteFile("Giants/KRVBackup/.Sky.tga.krvtmp-a1B2c3", "half a backup");
+    m_dir.WriteFile("Giants/bin/Override/.Sky.tga.krvtmp-x9Y8z7", "half a modpack file");
+    m_dir.WriteFile("Giants/bin/.Level.abx.krvtmp-q1W2e3", "half a companion");
+    ASSERT_TRUE(m_engine.RestoreGiants());
+    EXPECT_EQ(GameSnapshot(), original);
+}
+
 TEST_F(InstallationTest, RestorationEdgeCases) {
     // Nothing installed: only the world list is rewritten.
     m_dir.WriteFile("Giants/bin/worldlist.bin", "modpack list");
