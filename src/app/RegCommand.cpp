@@ -1,13 +1,15 @@
 #include "app/RegCommand.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "platform/RegFile.h"
+#include "platform/SystemCalls.h"
 
 namespace regtool {
 
@@ -236,15 +238,11 @@ int Delete(const Options& options, const platform::RegistryStore& store, RegCons
     return 0;
 }
 
+// False with errno set when the file cannot be read whole (a folder opens but does not read).
 bool ReadFile(const std::string& path, std::string& text)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    std::ostringstream content;
-    content << file.rdbuf();
-    text = content.str();
-    return !file.bad();
+    const platform::sys::FileDescriptor file = platform::sys::Open(path, O_RDONLY);
+    return file.IsOpen() && platform::sys::ReadAll(file.Get(), text);
 }
 
 int Import(const Options& options, const platform::RegistryStore& store, RegConsole& console)
@@ -255,6 +253,10 @@ int Import(const Options& options, const platform::RegistryStore& store, RegCons
     std::string text;
     if (!ReadFile(file, text))
         return Fail(console, "Could not read " + file + ": " + std::strerror(errno));
+    // Even an export of an empty key holds the header line: an empty file is no registry script.
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos)
+        return Fail(console, file + " is empty: a registry file begins with \"REGEDIT4\" or "
+                             "\"Windows Registry Editor Version 5.00\"");
     // The file is checked whole before anything changes, so a bad line leaves the store as it was.
     std::optional<platform::RegFileError> parseError;
     const std::optional<std::string> error = store.Update([&](platform::RegistryData& data) {

@@ -1,17 +1,11 @@
 #include "httpd/ContentTypeCache.h"
 
-#include <strings.h>
-
 #include <fstream>
 #include <sstream>
 
-namespace {
+#include "platform/GamePath.h"
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-} // namespace
+using platform::EqualsIgnoringCase;
 
 CContentTypeCache::CContentTypeCache(std::string tablePath)
     : m_strTablePath(std::move(tablePath)) {}

@@ -1,7 +1,5 @@
 #include "httpd/HttpClient.h"
 
-#include <strings.h>
-
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "httpd/HttpLimits.h"
 #include "httpd/HttpServer.h"
 #include "httpd/RequestParser.h"
+#include "platform/GamePath.h"
 
 void CHttpClient::HandleConnection(int socket, const sockaddr_in& peer) {
     m_Socket.Attach(socket);
@@ -112,8 +111,7 @@ bool CHttpClient::MapUrlToFile(std::string& path) {
 
 const CShareDirectory* CHttpClient::FindShareDirectory(std::string_view alias) {
     for (const CShareDirectory& share : m_pServer->Settings().m_Directories) {
-        if (share.m_strAlias.size() == alias.size() &&
-            strncasecmp(share.m_strAlias.data(), alias.data(), alias.size()) == 0)
+        if (platform::EqualsIgnoringCase(share.m_strAlias, alias))
             return &share;
     }
     return nullptr;

@@ -15,17 +15,6 @@ char LowerAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
 std::vector<std::string_view> SplitComponents(std::string_view path)
 {
     std::vector<std::string_view> parts;
@@ -49,7 +38,7 @@ std::optional<std::string> FindIgnoringCase(const std::string& directory, std::s
     bool failed = false;
     while (const dirent* entry = dir.Next(failed)) {
         const std::string_view name(entry->d_name);
-        if (EqualIgnoringCase(name, wanted) && (!best || name < *best))
+        if (EqualsIgnoringCase(name, wanted) && (!best || name < *best))
             best = std::string(name);
     }
     return best;
@@ -132,6 +121,17 @@ bool MatchesPattern(std::string_view name, std::string_view pattern)
     while (p < pattern.size() && pattern[p] == '*')
         ++p;
     return p == pattern.size();
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    }
+    return true;
 }
 
 std::string ToLower(std::string_view text)

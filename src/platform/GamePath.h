@@ -26,4 +26,8 @@ bool MatchesPattern(std::string_view name, std::string_view pattern);
 // Lower-cased copy (ASCII letters only, as the file names of the game are).
 std::string ToLower(std::string_view text);
 
+// Equal but for the case of ASCII letters, whatever the user's locale (strcasecmp would follow
+// it, and in some locales "I" and "i" are not the same letter).
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
 } // namespace platform

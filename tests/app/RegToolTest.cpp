@@ -96,6 +96,15 @@ TEST_F(RegToolTest, ImportMergesAndRefusesBrokenFiles)
     EXPECT_NE(result.err.find("broken.reg line 4: "), std::string::npos) << result.err;
     EXPECT_EQ(ReadRegistry(), before) << "nothing of a broken file is merged";
 
+    // What cannot be read, or holds nothing, is an error, never a quiet success.
+    m_dir.WriteFile("empty.reg", "\r\n");
+    for (const std::string& unreadable : {m_dir.Path(), m_dir / "empty.reg"}) {
+        result = Reg({"import", unreadable});
+        EXPECT_EQ(result.status, 1) << unreadable;
+        EXPECT_EQ(result.err.rfind("ERROR: ", 0), 0u) << result.err;
+    }
+    EXPECT_EQ(ReadRegistry(), before);
+
     // A store file that does not parse is never replaced.
     WriteRegistry("[HKEY_CURRENT_USER\\Software\\KRV]\n\"x\"=bad\n");
     const std::string damaged = ReadRegistry();
