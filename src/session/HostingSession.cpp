@@ -25,7 +25,10 @@ void ShowError(const std::string& text) {
 bool ServeLevel(bool share, std::string alternateSource, const CLevelInfo& info) {
     Log("ServeLevel()");
     const std::string shareDir = g_strKorvaneDir + "\\Share";
-    platform::Files().CreateDirectory(shareDir);
+    // Whatever an earlier run left here (killed while hosting) goes first: the server answers for
+    // the hosted archive's name, and a stale shared copy must not be handed out by a host that
+    // does not share it this time.
+    RemoveFiles(shareDir);
     Log("Creating file server thread");
 
     const std::string archive = g_strKorvaneDir + "\\Modpacks\\" + info.fileName;

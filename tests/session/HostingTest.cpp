@@ -37,6 +37,7 @@ CLevelInfo Level(const std::string& name, int shareable) {
 
 TEST_F(Hosting, PublishesTheAnnouncementAndEmptiesShareAfterwards) {
     host.WriteFile("Share/left-over.txt", "from an earlier run");
+    host.WriteFile("Share/Arena.gck", "a shared copy left by a host that was killed");
     host.WriteFile("Modpacks/Arena.gck", "abc");
     g_strKorvaneDir = host.Path();
 
@@ -45,7 +46,8 @@ TEST_F(Hosting, PublishesTheAnnouncementAndEmptiesShareAfterwards) {
     const std::string expected =
         FormatHostAnnouncement("Arena.gck", 3, false, "", 294, "ModInfo_UserMessage=Hi\n");
     EXPECT_EQ(host.ReadFile("Share/giantshost.htm"), expected);
-    EXPECT_FALSE(host.ReadFile("Share/Arena.gck")); // not shared: no copy
+    EXPECT_FALSE(host.ReadFile("Share/Arena.gck")); // not shared: no copy, not even a stale one
+    EXPECT_FALSE(host.ReadFile("Share/left-over.txt"));
     EXPECT_EQ(Fetch(g_HttpServer.ListeningPort(), "giantshost.htm"), expected);
 
     // Shared without an alternate address: the host itself is the source, and the copy is served.
