@@ -1,6 +1,7 @@
 // The join path's first half: ask the host what it plays, compare with what we have, let the
 // player decide, and download when needed. A joiner trusts nothing the host sends: the host may
 // be another program, out of date, broken or hostile.
+#include <chrono>
 #include <optional>
 
 #include "app/RunLog.h"
@@ -36,9 +37,16 @@ std::optional<std::string> FetchAnnouncement(const std::string& hostAddress) {
         Log("Could not open " + address + ": " + opened.detail);
         return std::nullopt;
     }
+    // A host trickling a byte now and then never trips the stall time-out; the whole announcement
+    // gets that same time at most, far more than a real one of a few kilobytes needs.
+    const auto deadline = std::chrono::steady_clock::now() + platform::GetInternetTimeouts().stall;
     std::string body;
     char piece[1024];
     while (body.size() < kMaxAnnouncement) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            Log("The announcement from " + address + " took too long");
+            return std::nullopt;
+        }
         const std::size_t wanted = std::min(sizeof piece, kMaxAnnouncement - body.size());
         const platform::ReadResult got = opened.stream->Read(piece, wanted);
         if (got.status == platform::ReadStatus::End)

@@ -239,6 +239,15 @@ TEST_F(Join, EndlessAnnouncementIsReadUpToItsCap) {
     EXPECT_NE(messages.Last().text.find("Host version is 1.0 beta 3"), std::string::npos);
 }
 
+TEST_F(Join, TricklingAnnouncementIsGivenUpLikeAnUnreachableHost) {
+    testing_support::TempDir empty;
+    WebServerProcess trickling(empty.Path(), "trickling-announcement");
+    SetHostPort(trickling.Port());
+    platform::SetInternetTimeouts({std::chrono::seconds(5), std::chrono::seconds(1)});
+    EXPECT_FALSE(JoinHost({HostCheckResult::CheckHost, HostCheckResult::Cancel}));
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{kConnectMessage});
+}
+
 TEST(InternetClient, SendsNoCacheHeadersAndRefusesEndlessRedirects) {
     testing_support::TempDir folder;
     WebServerProcess web(folder.Path());

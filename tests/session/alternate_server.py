@@ -8,7 +8,7 @@ request. Prints the port on the first line of its output once it listens.
   /endless/NAME    200 without a length, then an endless body
   /headers/        the request's header lines as the body
 With "endless-announcement" as second argument, /giantshost.htm is an announcement of version
-0.3 that never ends.
+0.3 that never ends; with "trickling-announcement", one that sends a byte every 0.2 s forever.
   anything else    the file from the folder (404 page when missing)
 """
 import http.server
@@ -17,6 +17,7 @@ import sys
 import time
 
 ENDLESS_ANNOUNCEMENT = len(sys.argv) > 2 and sys.argv[2] == "endless-announcement"
+TRICKLING_ANNOUNCEMENT = len(sys.argv) > 2 and sys.argv[2] == "trickling-announcement"
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
@@ -50,6 +51,15 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             body = str(self.headers).encode()
             self._head(len(body))
             self.wfile.write(body)
+        elif self.path == "/giantshost.htm" and TRICKLING_ANNOUNCEMENT:
+            self._head(None)
+            try:
+                while True:
+                    self.wfile.write(b"x")
+                    self.wfile.flush()
+                    time.sleep(0.2)
+            except OSError:
+                pass
         elif kind == "endless" or (self.path == "/giantshost.htm" and ENDLESS_ANNOUNCEMENT):
             self._head(None)
             if kind != "endless":
