@@ -2,7 +2,7 @@
 # Installs what is missing, builds the test build (AddressSanitizer and UBSan) and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/deps.sh build test
+scripts/deps.sh build test e2e
 
 build=build/test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON -DKORVANE_TESTS=ON >/dev/null
