@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -232,7 +233,50 @@ ReadResult InternetStream::Read(char* buffer, std::size_t size) {
     return {0, t.result == CURLE_OK ? ReadStatus::End : ReadStatus::Broken};
 }
 
-OpenResult OpenURL(const std::string& url) {
+std::string EncodePathSegment(const std::string& name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) && byte < 0x80) {
+            encoded += c;
+        } else if (c == '-' || c == '.' || c == '_' || c == '~') {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += kHex[byte >> 4];
+            encoded += kHex[byte & 0x0F];
+        }
+    }
+    return encoded;
+}
+
+namespace {
+
+// Bytes that may not stand in an address as typed (blanks, control characters, non-ASCII and a
+// few delimiters) are escaped, as browsers do; everything else, "%" included, is left alone so an
+// address that is already escaped keeps its meaning.
+std::string EscapeUnsafeBytes(const std::string& url) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    static constexpr std::string_view kUnsafe = "\"<>\\^`{|}";
+    std::string escaped;
+    for (const char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F || kUnsafe.find(c) != std::string_view::npos) {
+            escaped += '%';
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 0x0F];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+} // namespace
+
+OpenResult OpenURL(const std::string& typedUrl) {
+    const std::string url = EscapeUnsafeBytes(typedUrl);
     OpenResult opened;
     // Only an explicit http or https address is opened: curl would guess a scheme for anything
     // else, and a word such as "host/Arena.gck" must not become a request to some machine.

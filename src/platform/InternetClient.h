@@ -80,4 +80,9 @@ struct OpenResult {
 
 OpenResult OpenURL(const std::string& url);
 
+// A file name made fit to stand as one segment of an address: every byte but letters, digits and
+// "-._~" is written as %XX, so "Desert Storm.gck" becomes "Desert%20Storm.gck" and a "#" or "?"
+// in a name cannot cut the address short. The server decodes it back.
+std::string EncodePathSegment(const std::string& name);
+
 } // namespace platform

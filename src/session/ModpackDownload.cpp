@@ -49,8 +49,8 @@ std::string StallMessage() {
 std::string ModpackAddress(const HostAnnouncement& announcement, const std::string& hostAddress) {
     if (announcement.FileSource == "HOST")
         return "http://" + hostAddress + ":" + std::to_string(HostPort()) + "/" +
-               announcement.FileName;
-    return announcement.FileSource + "/" + announcement.FileName;
+               platform::EncodePathSegment(announcement.FileName);
+    return announcement.FileSource + "/" + platform::EncodePathSegment(announcement.FileName);
 }
 
 DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,

@@ -43,6 +43,15 @@ TEST_F(Join, MissingSharedModpackIsDownloadedAppendedAndSelected) {
     EXPECT_TRUE(dialogs.positionsIncreasing);
 }
 
+TEST_F(Join, NamesWithBlanksAndDelimitersAreFetchedFromTheHost) {
+    for (const std::string name : {"Desert Storm.gck", "Fast#1 (v2) 100%.gck", "M\xC3\xBChle.gck"}) {
+        Host(name, ArchiveBytes(3000, 2), true);
+        EXPECT_TRUE(JoinHost({HostCheckResult::CheckHost})) << name;
+        EXPECT_TRUE(messages.Empty()) << messages.Last().text;
+        EXPECT_EQ(joiner.ReadFile("Modpacks/" + name), hostedBytes) << name;
+    }
+}
+
 TEST_F(Join, DecisionTableWithoutDownload) {
     const std::string bytes = ArchiveBytes(5000, 2);
     // Not in the list, not shared: Join is disabled.
