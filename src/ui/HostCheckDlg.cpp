@@ -81,7 +81,8 @@ void CHostCheckDlg::OnAutoJoinClicked() {
 void CHostCheckDlg::OnTimer() {
     if (!m_autoJoin->isChecked())
         return;
-    m_autoJoin->setText(QString::asprintf("Auto check & join game in %d seconds", m_nCounter));
+    // "&&": a lone "&" would be taken as a shortcut mark and shown as an underlined blank.
+    m_autoJoin->setText(QString::asprintf("Auto check && join game in %d seconds", m_nCounter));
     --m_nCounter;
     if (m_nCounter < 0) {
         m_timer.stop();
