@@ -1,7 +1,10 @@
 #include "ui/QtMessageBoxes.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -78,6 +81,13 @@ void QtMessageBoxes::Show(const platform::Message& message) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(message.caption),
                     QString::fromStdString(message.text), QMessageBox::Ok,
                     OwnerWindow(message.owner));
+    // A short text makes a box so narrow that the window manager cuts its caption ("K... or");
+    // a spacer as wide as the caption plus room for the title-bar buttons keeps it readable.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int width = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) + 160;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     if (const char* record = std::getenv("KORVANE_MESSAGE_RECORD"); record && *record) {
         Record(record, message);
         QTimer::singleShot(0, &box, [&box] { box.done(QMessageBox::Ok); });
