@@ -1,39 +1,34 @@
 // StartWebServer on the real ports 8155 and 8156 and its signal handling. These tests hold the
 // two ports, so CTest runs them under one resource lock; where something else on the machine
 // holds a port, they skip.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <thread>
 
 #include "TempDir.h"
 #include "WireHelpers.h"
 #include "app/Settings.h"
-#include "httpd/HostedModpack.h"
 #include "httpd/WebServer.h"
+
+using namespace httpd_test;
 
 namespace {
 
-// Listens on the wildcard address and `port` for as long as it lives; -1 when the port is taken.
+// Listens on the wildcard address and `port`; -1 when the port is taken. Connections of earlier
+// tests in TIME_WAIT do not count as holding it.
 int HoldPort(uint16_t port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int on = 1; // connections of earlier tests in TIME_WAIT do not count as holding the port
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 1) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_ANY)}, {}};
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::listen(fd, 1) == 0)
+        return fd;
+    ::close(fd);
+    return -1;
 }
+
+const std::string kGet = "GET /giantshost.htm HTTP/1.0\r\n\r\n";
 
 class HttpdPorts : public ::testing::Test {
   protected:
@@ -41,6 +36,7 @@ class HttpdPorts : public ::testing::Test {
         temp.WriteFile("Share/giantshost.htm", "HostVer=0.4\r\n");
         g_strKorvaneDir = temp.Path();
         SetWebServerOptions(WebServerOptions{});
+        testing::internal::CaptureStdout();
     }
     void TearDown() override {
         g_HttpServer.StopListener();
@@ -52,24 +48,18 @@ class HttpdPorts : public ::testing::Test {
 } // namespace
 
 TEST_F(HttpdPorts, FallsBackTo8156AndReportsBothFailures) {
-    const int first = HoldPort(httpd::kHostPort);
-    const int probe = HoldPort(httpd::kFallbackPort);
+    const int first = HoldPort(httpd::kHostPort), probe = HoldPort(httpd::kFallbackPort);
+    ::close(probe);
     if (first < 0 || probe < 0) {
         ::close(first);
-        ::close(probe);
+        testing::internal::GetCapturedStdout();
         GTEST_SKIP() << "ports 8155 and 8156 are not both free on this machine";
     }
-    ::close(probe);
-
-    testing::internal::CaptureStdout();
+    const std::string failed8155 = "Failed to start the web server on port 8155, GetLastError:98\n";
     EXPECT_EQ(StartWebServer(), httpd::kFallbackPort);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Web server is starting...\n"
-              "Failed to start the web server on port 8155, GetLastError:98\n"
-              "Server port 8156\n");
-    EXPECT_EQ(httpd_test::BodyOf(httpd_test::Exchange(httpd::kFallbackPort,
-                                                      "GET /giantshost.htm HTTP/1.0\r\n\r\n")),
-              "HostVer=0.4\r\n");
+              "Web server is starting...\n" + failed8155 + "Server port 8156\n");
+    EXPECT_EQ(BodyOf(Exchange(httpd::kFallbackPort, kGet)), "HostVer=0.4\r\n");
     EXPECT_TRUE(g_HttpServer.StopListener());
     EXPECT_FALSE(g_HttpServer.WaitListener());
 
@@ -79,29 +69,25 @@ TEST_F(HttpdPorts, FallsBackTo8156AndReportsBothFailures) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(StartWebServer(), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Web server is starting...\n"
-              "Failed to start the web server on port 8155, GetLastError:98\n"
-              "Failed to start the web server on port 8156, GetLastError:98\n"
-              "Server port 8156\n");
+              "Web server is starting...\n" + failed8155 +
+                  "Failed to start the web server on port 8156, GetLastError:98\n"
+                  "Server port 8156\n");
     ::close(first);
     ::close(second);
 }
 
 TEST_F(HttpdPorts, TerminationSignalStopsTheServerOnly) {
     SetWebServerOptions(WebServerOptions{0, 0, 1000});
-    testing::internal::CaptureStdout();
     const uint16_t port = StartWebServer();
     ASSERT_NE(port, 0);
     ASSERT_EQ(::raise(SIGTERM), 0);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (g_HttpServer.ListeningPort() != 0 && std::chrono::steady_clock::now() < deadline)
+    for (int i = 0; i < 250 && g_HttpServer.ListeningPort() != 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const std::string output = testing::internal::GetCapturedStdout();
     EXPECT_EQ(g_HttpServer.ListeningPort(), 0);
     EXPECT_NE(output.find("Server port " + std::to_string(port) +
-                          "\n"
-                          "Received request to shut down the Web Server\n"),
+                          "\nReceived request to shut down the Web Server\n"),
               std::string::npos)
         << output;
-    EXPECT_EQ(httpd_test::Exchange(port, "GET /giantshost.htm HTTP/1.0\r\n\r\n", 2000), "");
+    EXPECT_EQ(Exchange(port, kGet, 2000), "");
 }

@@ -1,18 +1,16 @@
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstring>
-#include <string>
 #include <thread>
 
+#include "WireHelpers.h"
 #include "httpd/HttpLimits.h"
 #include "httpd/TcpSocket.h"
 
+using namespace std::chrono;
+
 namespace {
 
-// A connected pair: the test writes into `peer`, the socket under test reads.
+// A connected pair: the test writes into `peer`, the socket under test reads into `buffer`.
 struct SocketPair {
     SocketPair() {
         int fds[2];
@@ -21,93 +19,73 @@ struct SocketPair {
         peer = fds[1];
     }
     ~SocketPair() { ClosePeer(); }
-    void Write(const std::string& bytes) const {
-        std::thread([fd = peer, bytes] {
-            [[maybe_unused]] ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    // Sends the pieces from another thread, each `gapMs` after the one before.
+    void Write(std::vector<std::string> pieces, int gapMs = 0) const {
+        std::thread([fd = peer, pieces, gapMs] {
+            for (const std::string& piece : pieces) {
+                std::this_thread::sleep_for(milliseconds(gapMs));
+                [[maybe_unused]] ssize_t n = ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL);
+            }
         }).detach();
     }
-    void ClosePeer() {
-        if (peer >= 0)
-            ::close(peer);
-        peer = -1;
-    }
-    bool Read(std::vector<char>& buffer, uint32_t timeoutMs = 2000) {
+    void ClosePeer() { ::close(std::exchange(peer, -1)); }
+    bool Read(uint32_t timeoutMs = 2000) {
         return socket.ReadUntil(buffer, "\r\n\r\n", timeoutMs, httpd::kHeadGrowthStep,
                                 httpd::kMaxHeadBytes);
     }
+    std::string Text() const { return buffer.data(); }
 
     CTcpSocket socket;
     int peer = -1;
+    std::vector<char> buffer = std::vector<char>(httpd::kFirstHeadBuffer, 0);
 };
-
-std::string HeadOfSize(std::size_t size) {
-    std::string head = "GET / HTTP/1.0\r\nX: ";
-    head.append(size - head.size() - 4, 'a');
-    return head + "\r\n\r\n";
-}
 
 } // namespace
 
-TEST(HttpdSocket, ReadUntilGrowsOnlyWhenTheBufferFills) {
-    for (std::size_t size : {1022u, 1023u}) {
+TEST(HttpdSocket, ReadUntilGrowsOnlyWhenFullAndCutsFromTheEndOfEverythingReceived) {
+    using httpd_test::HeadOfSize;
+    const struct {
+        std::string sent;
+        std::size_t size;
+        std::string kept;
+    } cases[] = {{HeadOfSize(1022), 1024, HeadOfSize(1022).substr(0, 1018)},
+                 {HeadOfSize(1023), 1024 + 4096, HeadOfSize(1023).substr(0, 1019)},
+                 {"GET / HTTP/1.0\r\n\r\nabcd", 1024, "GET / HTTP/1.0\r\n\r\n"}};
+    for (const auto& c : cases) {
         SocketPair pair;
-        std::vector<char> buffer(httpd::kFirstHeadBuffer, 0);
-        pair.Write(HeadOfSize(size));
-        ASSERT_TRUE(pair.Read(buffer));
-        EXPECT_EQ(buffer.size(), size == 1022 ? 1024u : 1024u + 4096u);
-        EXPECT_EQ(std::string(buffer.data()), HeadOfSize(size).substr(0, size - 4));
+        pair.Write({c.sent});
+        ASSERT_TRUE(pair.Read());
+        EXPECT_EQ(pair.buffer.size(), c.size);
+        EXPECT_EQ(pair.Text(), c.kept);
     }
-}
-
-TEST(HttpdSocket, ReadUntilCutsFromTheEndOfEverythingReceived) {
-    SocketPair pair;
-    std::vector<char> buffer(httpd::kFirstHeadBuffer, 0);
-    pair.Write("GET / HTTP/1.0\r\n\r\nabcd");
-    ASSERT_TRUE(pair.Read(buffer));
-    EXPECT_EQ(std::string(buffer.data()), "GET / HTTP/1.0\r\n\r\n");
 }
 
 TEST(HttpdSocket, ReadUntilStopsSearchingAtAZeroByte) {
-    // Bytes after a zero byte are never searched, in the first buffer or after it has grown: a
-    // terminator well within the cap still cannot end the head, so the read times out.
-    for (std::size_t filler : {10u, 2000u}) {
+    // Bytes after a zero byte are never searched, in the first buffer, after it has grown, or past
+    // the cap: a terminator after it cannot end the head.
+    for (std::size_t filler : {10u, 2000u, 70000u}) {
         SocketPair pair;
-        std::vector<char> buffer(httpd::kFirstHeadBuffer, 0);
-        pair.Write(std::string("GET /\0", 6) + std::string(filler, 'b') + "\r\n\r\n");
-        EXPECT_FALSE(pair.Read(buffer, 300)) << filler;
-        EXPECT_EQ(std::string(buffer.data()), "GET /");
+        pair.Write({std::string("GET /\0", 6) + std::string(filler, 'b') + "\r\n\r\n"});
+        EXPECT_FALSE(pair.Read(300)) << filler;
+        EXPECT_EQ(pair.Text(), "GET /");
     }
-    // Past the cap the read gives up whatever else arrives.
-    SocketPair pair;
-    std::vector<char> buffer(httpd::kFirstHeadBuffer, 0);
-    pair.Write(std::string("GET /\0", 6) + std::string(70000, 'b') + "\r\n\r\n");
-    EXPECT_FALSE(pair.Read(buffer));
-    EXPECT_EQ(std::string(buffer.data()), "GET /");
 }
 
 TEST(HttpdSocket, ReadUntilTimesOutFromTheLastByte) {
-    using namespace std::chrono;
-    SocketPair pair;
-    std::vector<char> buffer(httpd::kFirstHeadBuffer, 0);
-    std::thread trickle([fd = pair.peer] {
-        for (const char* piece : {"GET ", "/ ", "HTTP/1.0", "\r\n", "\r\n"}) {
-            std::this_thread::sleep_for(milliseconds(300));
-            [[maybe_unused]] ssize_t n = ::send(fd, piece, std::strlen(piece), MSG_NOSIGNAL);
-        }
-    });
     // Each piece arrives well within a second of the last, though the whole takes longer.
-    EXPECT_TRUE(pair.Read(buffer, 1000));
-    trickle.join();
+    SocketPair pair;
+    pair.Write({"GET ", "/ ", "HTTP/1.0", "\r\n", "\r\n"}, 300);
+    EXPECT_TRUE(pair.Read(1000));
 
     // A half head and then a closed peer: given up after the time-out, without spinning.
     SocketPair silent;
-    silent.Write("GET / HTTP/1.0\r\n");
+    silent.Write({"GET / HTTP/1.0\r\n"});
     std::this_thread::sleep_for(milliseconds(50));
     silent.ClosePeer();
     const auto start = steady_clock::now();
-    EXPECT_FALSE(silent.Read(buffer, 300));
+    EXPECT_FALSE(silent.Read(300));
     const auto spent = duration_cast<milliseconds>(steady_clock::now() - start).count();
     EXPECT_GE(spent, 300);
     EXPECT_LT(spent, 3000);
-    EXPECT_EQ(std::string(buffer.data()), "GET / HTTP/1.0\r\n");
+    EXPECT_EQ(silent.Text(), "GET / HTTP/1.0\r\n");
 }

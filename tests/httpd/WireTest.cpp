@@ -1,9 +1,10 @@
 // A real listener on a free loopback port, asked by raw sockets and by real clients.
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
+#include <sstream>
 #include <thread>
 
 #include "FakeClock.h"
@@ -13,14 +14,16 @@
 #include "httpd/HttpServer.h"
 #include "httpd/MyHttpClient.h"
 
-using httpd_test::BodyOf;
-using httpd_test::Exchange;
-using httpd_test::RunCommand;
-using testing_support::TempDir;
+using namespace httpd_test;
+using testing::EndsWith;
+using testing::HasSubstr;
+using testing::Not;
+using testing::StartsWith;
 
 namespace {
 
 constexpr const char* kAnnouncement = "FileName=a.gck\r\nFileSize=5\r\nHostVer=0.4\r\n";
+constexpr int64_t kTuesday = 1767686709; // Tue, 06 Jan 2026 08:05:09 GMT
 
 class HttpdWire : public ::testing::Test {
   protected:
@@ -31,21 +34,16 @@ class HttpdWire : public ::testing::Test {
         temp.WriteFile("Share/index.html", "<html></html>");
         g_strHostedModpack = "a.gck";
         ASSERT_TRUE(server.StartListener(Settings(0)));
-        port = server.ListeningPort();
-        ASSERT_NE(port, 0);
+        ASSERT_NE(port = server.ListeningPort(), 0);
     }
     void TearDown() override {
         server.StopListener();
         g_strHostedModpack.clear();
     }
     CServerSettings Settings(uint16_t listenPort) const {
-        CShareDirectory share;
-        share.SetAlias("\\");
-        share.m_strPath = temp.Path() + "\\Share";
-        share.m_strDefaultFile = "index.html";
         CServerSettings settings;
+        settings.m_Directories = {Share("\\", temp.Path() + "\\Share", "index.html")};
         settings.m_nPort = listenPort;
-        settings.m_Directories = {share};
         settings.m_dwRequestTimeout = 1000;
         settings.m_pClientClass = [] { return std::make_unique<CMyHttpClient>(); };
         return settings;
@@ -54,12 +52,12 @@ class HttpdWire : public ::testing::Test {
     std::string Url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(port) + path;
     }
-    void SetModified(const std::string& relative, int64_t seconds, long nanoseconds = 0) {
+    void SetModified(int64_t seconds, long nanoseconds = 0) {
         timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, (temp / relative).c_str(), times, 0), 0);
+        ASSERT_EQ(::utimensat(AT_FDCWD, (temp / "Share/giantshost.htm").c_str(), times, 0), 0);
     }
 
-    TempDir temp;
+    testing_support::TempDir temp;
     std::string archive = std::string("PK\x03\x04\0binary\r\n\r\n", 15) + std::string(100000, 'z');
     CHttpServer server;
     uint16_t port = 0;
@@ -68,7 +66,7 @@ class HttpdWire : public ::testing::Test {
 } // namespace
 
 TEST_F(HttpdWire, AllowedNamesAreServedToRealClients) {
-    SetModified("Share/giantshost.htm", 1767686709); // Tue, 06 Jan 2026 08:05:09
+    SetModified(kTuesday);
     const std::string response = Get("GET /giantshost.htm HTTP/1.0");
     const std::string date = response.substr(response.find("Date: ") + 6, 29);
     EXPECT_EQ(response, "HTTP/1.0 200 OK\r\nDate: " + date +
@@ -77,19 +75,19 @@ TEST_F(HttpdWire, AllowedNamesAreServedToRealClients) {
                             "Content-Length: 41\r\nContent-Type: text/html\r\n\r\n" +
                             kAnnouncement);
 
-    int status = -1;
-    EXPECT_EQ(RunCommand("curl -sS --max-time 10 " + Url("/a.gck"), &status), archive);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(RunCommand("wget -q -T 10 -t 1 -O - " + Url("/KRVInstall.exe"), &status),
+    int curl = -1, wget = -1;
+    EXPECT_EQ(RunCommand("curl -sS --max-time 10 " + Url("/a.gck"), &curl), archive);
+    EXPECT_EQ(RunCommand("wget -q -T 10 -t 1 -O - " + Url("/KRVInstall.exe"), &wget),
               "MZ installer");
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(std::pair(curl, wget), std::pair(0, 0));
     // Python's client, and HEAD: the same header block and no body.
-    const std::string python = RunCommand(
-        "timeout 10 python3 -c \"import http.client as h; c = h.HTTPConnection('127.0.0.1', " +
-        std::to_string(port) +
-        ", timeout=5); c.request('HEAD', '/giantshost.htm?nocache=1'); "
-        "r = c.getresponse(); print(r.status, r.getheader('Content-Length'), len(r.read()))\"");
-    EXPECT_EQ(python, "200 41 0\n");
+    EXPECT_EQ(RunCommand("timeout 10 python3 -c \"import http.client as h; "
+                         "c = h.HTTPConnection('127.0.0.1', " +
+                         std::to_string(port) +
+                         ", timeout=5); c.request('HEAD', '/giantshost.htm?nocache=1'); r = "
+                         "c.getresponse(); print(r.status, r.getheader('Content-Length'), "
+                         "len(r.read()))\""),
+              "200 41 0\n");
     EXPECT_EQ(Get("GET /giantshost.htm\r\nX-Ignored: 1"), kAnnouncement); // version 9: body only
 }
 
@@ -98,67 +96,56 @@ TEST_F(HttpdWire, EveryOtherNameGetsNoAnswer) {
         EXPECT_EQ(Get(std::string("GET ") + path + " HTTP/1.0"), "") << path;
     temp.WriteFile("Share/other.gck", "x");
     g_strHostedModpack.clear();
-    EXPECT_EQ(Get("GET /a.gck HTTP/1.0"), "");
-    EXPECT_EQ(Get("GET /KRVInstall.exe HTTP/1.0"), "");
+    EXPECT_EQ(Get("GET /a.gck HTTP/1.0") + Get("GET /KRVInstall.exe HTTP/1.0"), "");
     g_strHostedModpack = "other.gck";
     EXPECT_EQ(BodyOf(Get("GET /other.gck HTTP/1.0")), "x");
     g_strHostedModpack = "missing.gck";
-    EXPECT_NE(Get("GET /missing.gck HTTP/1.0").find("HTTP/1.0 404 Not Found\r\n"),
-              std::string::npos);
+    EXPECT_THAT(Get("GET /missing.gck HTTP/1.0"), HasSubstr("HTTP/1.0 404 Not Found\r\n"));
 }
 
 TEST_F(HttpdWire, ErrorAnswersAndDelete) {
     // A failed request line answers the 400 page alone: no status line, no header lines.
     const std::string badRequest = Get("HEAD /giantshost.htm");
-    EXPECT_EQ(badRequest.rfind("<html>", 0), 0u) << badRequest;
-    EXPECT_EQ(Get("GET /giantshost.htm http/1.0"), badRequest);
+    EXPECT_THAT(badRequest, StartsWith("<html>"));
     EXPECT_EQ(Get("\r\nGET / HTTP/1.0"), badRequest);
 
-    EXPECT_EQ(Get("GET /a..b HTTP/1.0").rfind("HTTP/1.0 404 Not Found\r\n", 0), 0u);
+    EXPECT_THAT(Get("GET /a..b HTTP/1.0"), StartsWith("HTTP/1.0 404 Not Found\r\n"));
     const std::string post = Get("POST /giantshost.htm HTTP/1.0");
-    EXPECT_EQ(post.rfind("HTTP/1.0 501 Not Implemented\r\n", 0), 0u);
-    EXPECT_NE(post.find("Content-Type: text/html\r\n\r\n<html>"), std::string::npos);
+    EXPECT_THAT(post, StartsWith("HTTP/1.0 501 Not Implemented\r\n"));
+    EXPECT_THAT(post, HasSubstr("Content-Type: text/html\r\n\r\n<html>"));
 
     const std::string challenge = Get("DELETE /giantshost.htm HTTP/1.0");
-    EXPECT_EQ(challenge.rfind("HTTP/1.0 401 Unauthorized\r\n", 0), 0u);
-    EXPECT_NE(challenge.find("\r\nWWW-Authenticate: Basic realm=/giantshost.htm\r\n"),
-              std::string::npos);
-    EXPECT_EQ(Get("DELETE /giantshost.htm").rfind("HTTP/1.0 401", 0), std::string::npos);
+    EXPECT_THAT(challenge, StartsWith("HTTP/1.0 401 Unauthorized\r\n"));
+    EXPECT_THAT(challenge, HasSubstr("\r\nWWW-Authenticate: Basic realm=/giantshost.htm\r\n"));
+    EXPECT_THAT(Get("DELETE /giantshost.htm"), Not(StartsWith("HTTP/1.0 401")));
 
     int status = -1;
     RunCommand("curl -sS --max-time 10 -X DELETE -u bob:pw " + Url("/giantshost.htm"), &status);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(Get("DELETE bob:pw@/a.gck HTTP/1.0").rfind("HTTP/1.0 200 OK\r\n", 0), 0u);
-    EXPECT_EQ(Get("DELETE bob@/a..b HTTP/1.0").rfind("HTTP/1.0 404", 0), 0u);
+    EXPECT_THAT(Get("DELETE bob:pw@/a.gck HTTP/1.0"), StartsWith("HTTP/1.0 200 OK\r\n"));
+    EXPECT_THAT(Get("DELETE bob@/a..b HTTP/1.0"), StartsWith("HTTP/1.0 404"));
     EXPECT_EQ(temp.ReadFile("Share/giantshost.htm"), kAnnouncement); // nothing deleted
     EXPECT_EQ(temp.ReadFile("Share/a.gck"), archive);
 }
 
 TEST_F(HttpdWire, IfModifiedSinceAndFileTimes) {
-    const int64_t second = 1767686709; // Tue, 06 Jan 2026 08:05:09
-    const std::string head = "GET /giantshost.htm HTTP/1.0\r\nIf-Modified-Since: ";
-    SetModified("Share/giantshost.htm", second);
-    const std::string notModified = Get(head + "Tue, 06 Jan 2026 08:05:09 GMT");
-    EXPECT_EQ(notModified.rfind("HTTP/1.0 304 Not Modified\r\n", 0), 0u);
-    EXPECT_NE(notModified.find("\r\nContent-Length: 0\r\nContent-Type: text/html\r\n\r\n"),
-              std::string::npos);
-    EXPECT_EQ(BodyOf(notModified), "");
-    EXPECT_EQ(Get(head + "Tue, 06 Jan 2026 08:05:08 GMT").rfind("HTTP/1.0 200", 0), 0u);
-    EXPECT_EQ(Get(head + "Sat, 31 Feb 2026 08:05:09 GMT").rfind("HTTP/1.0 200", 0), 0u);
+    const std::string head = " /giantshost.htm HTTP/1.0\r\nIf-Modified-Since: ";
+    SetModified(kTuesday);
+    const std::string notModified = Get("GET" + head + "Tue, 06 Jan 2026 08:05:09 GMT");
+    EXPECT_THAT(notModified, StartsWith("HTTP/1.0 304 Not Modified\r\n"));
+    EXPECT_THAT(notModified, EndsWith("\r\nContent-Length: 0\r\nContent-Type: text/html\r\n\r\n"));
+    for (const char* since : {"Tue, 06 Jan 2026 08:05:08 GMT", "Sat, 31 Feb 2026 08:05:09 GMT"})
+        EXPECT_THAT(Get("GET" + head + since), StartsWith("HTTP/1.0 200")) << since;
     // HEAD never gets 304; a file changed within the given second is sent in full.
-    EXPECT_EQ(Exchange(port, "HEAD" + head.substr(3) + "Tue, 06 Jan 2026 08:05:09 GMT\r\n\r\n")
-                  .rfind("HTTP/1.0 200", 0),
-              0u);
-    SetModified("Share/giantshost.htm", second, 500000000);
-    EXPECT_EQ(Get(head + "Tue, 06 Jan 2026 08:05:09 GMT").rfind("HTTP/1.0 200", 0), 0u);
-
+    EXPECT_THAT(Get("HEAD" + head + "Tue, 06 Jan 2026 08:05:09 GMT"), StartsWith("HTTP/1.0 200"));
+    SetModified(kTuesday, 500000000);
+    EXPECT_THAT(Get("GET" + head + "Tue, 06 Jan 2026 08:05:09 GMT"), StartsWith("HTTP/1.0 200"));
     // A file from the future is reported with the current time.
-    const std::chrono::system_clock::time_point now{std::chrono::seconds(second)};
-    testing_support::ScopedFakeClock clock(now);
-    SetModified("Share/giantshost.htm", second + 86400);
-    EXPECT_NE(
-        Get("GET /giantshost.htm HTTP/1.0").find("Last-Modified: Tue, 06 Jan 2026 08:05:09 GMT"),
-        std::string::npos);
+    testing_support::ScopedFakeClock clock{
+        std::chrono::system_clock::time_point{std::chrono::seconds(kTuesday)}};
+    SetModified(kTuesday + 86400);
+    EXPECT_THAT(Get("GET /giantshost.htm HTTP/1.0"),
+                HasSubstr("Last-Modified: Tue, 06 Jan 2026 08:05:09 GMT"));
 }
 
 TEST_F(HttpdWire, LogLineNamesMethodPathUserAndPeer) {
@@ -168,16 +155,15 @@ TEST_F(HttpdWire, LogLineNamesMethodPathUserAndPeer) {
     Get("POST /giantshost.htm HTTP/1.0");
     Get("PUT /%1b[31mred HTTP/1.0");
     Get("garbage");
-    const std::string output = testing::internal::GetCapturedStdout();
-
+    std::istringstream output(testing::internal::GetCapturedStdout());
     std::vector<std::string> lines;
-    for (std::size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos; at = end + 1)
-        lines.push_back(output.substr(at, end - at));
-    ASSERT_EQ(lines.size(), 4u) << output; // the unparsable request is not logged
-    EXPECT_NE(lines[0].find(", GET /giantshost.htm, carol, 127.0.0.1, "), std::string::npos);
-    EXPECT_NE(lines[1].find(", GET /giantshost.htm, dave, 127.0.0.1, "), std::string::npos);
-    EXPECT_NE(lines[2].find(", POST /giantshost.htm, Anonymous, 127.0.0.1, "), std::string::npos);
-    EXPECT_NE(lines[3].find(", PUT /?[31mred, Anonymous, "), std::string::npos);
+    for (std::string line; std::getline(output, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 4u) << output.str(); // the unparsable request is not logged
+    EXPECT_THAT(lines[0], HasSubstr(", GET /giantshost.htm, carol, 127.0.0.1, "));
+    EXPECT_THAT(lines[1], HasSubstr(", GET /giantshost.htm, dave, 127.0.0.1, "));
+    EXPECT_THAT(lines[2], HasSubstr(", POST /giantshost.htm, Anonymous, 127.0.0.1, "));
+    EXPECT_THAT(lines[3], HasSubstr(", PUT /?[31mred, Anonymous, "));
     const int peerPort = std::stoi(lines[0].substr(lines[0].rfind(", ") + 2));
     EXPECT_GT(peerPort, 0);
     EXPECT_NE(peerPort, port);
@@ -191,24 +177,14 @@ TEST_F(HttpdWire, SlowBigAndBrokenClientsDoNotStopTheServer) {
     EXPECT_LT(elapsed, 5000);
 
     // A head past 64 KiB is dropped unanswered; one just at the limit is served.
-    auto headOf = [](std::size_t size) {
-        std::string head = "GET /giantshost.htm HTTP/1.0\r\nX: ";
-        return head + std::string(size - head.size() - 4, 'a') + "\r\n\r\n";
-    };
-    EXPECT_EQ(Exchange(port, headOf(65537)), "");
-    EXPECT_EQ(BodyOf(Exchange(port, headOf(65536))), kAnnouncement);
+    EXPECT_EQ(Exchange(port, HeadOfSize(65537, "/giantshost.htm")), "");
+    EXPECT_EQ(BodyOf(Exchange(port, HeadOfSize(65536, "/giantshost.htm"))), kAnnouncement);
 
-    // A client that leaves in the middle of a large transfer.
+    // Clients that leave in the middle of a large transfer.
     temp.WriteFile("Share/a.gck", std::string(32 << 20, 'x'));
     for (int i = 0; i < 3; ++i) {
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        const std::string head = "GET /a.gck HTTP/1.0\r\n\r\n";
-        ASSERT_EQ(::send(fd, head.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
+        const int fd = Connect(port);
+        ASSERT_EQ(::send(fd, "GET /a.gck HTTP/1.0\r\n\r\n", 23, 0), 23);
         char buffer[4096];
         ASSERT_GT(::recv(fd, buffer, sizeof buffer, 0), 0);
         ::close(fd);
