@@ -33,14 +33,9 @@ class KorvaneCommandLine : public ::testing::Test {
         m_dir.WriteFile("own/worldlist.bin", "game's list");
         m_dir.WriteFile("own/KRVworldlist.bin", "default list");
         m_dir.WriteFile("own/Master.abx", "companion");
-        InstallGame(RECORDING_GAME_PATH);
+        fs::copy_file(RECORDING_GAME_PATH, Game());
+        fs::permissions(Game(), fs::perms::owner_all);
         SetRegistry("");
-    }
-
-    void InstallGame(const std::string& program) {
-        const fs::path target = m_dir / "game/giants.exe";
-        fs::copy_file(program, target, fs::copy_options::overwrite_existing);
-        fs::permissions(target, fs::perms::owner_all);
     }
 
     void SetRegistry(const std::string& extraKrvValues, bool withGame = true) {
@@ -55,21 +50,26 @@ class KorvaneCommandLine : public ::testing::Test {
         m_dir.WriteFile("registry.reg", body);
     }
 
-    Outcome Start(const Lines& arguments, const std::string& gameExit = "0") {
+    // Starts Korvane; its messages and its game's arguments go to files named with `prefix`.
+    std::optional<platform::ChildProcess> Launch(const Lines& arguments,
+                                                 const std::string& prefix = "") {
         ::setenv("KORVANE_REGISTRY", (m_dir / "registry.reg").c_str(), 1);
-        ::setenv("KORVANE_MESSAGE_RECORD", (m_dir / "messages.txt").c_str(), 1);
-        ::setenv("KORVANE_TEST_ARGV_FILE", (m_dir / "argv.txt").c_str(), 1);
-        ::setenv("KORVANE_TEST_GAME_EXIT", gameExit.c_str(), 1);
+        ::setenv("KORVANE_MESSAGE_RECORD", (m_dir / (prefix + "messages.txt")).c_str(), 1);
+        ::setenv("KORVANE_TEST_ARGV_FILE", (m_dir / (prefix + "argv.txt")).c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        fs::remove(m_dir / "messages.txt");
-        fs::remove(m_dir / "argv.txt");
-
-        const std::string program = KORVANE_BINARY_PATH;
-        Lines argv{program};
+        fs::remove(m_dir / (prefix + "messages.txt"));
+        fs::remove(m_dir / (prefix + "argv.txt"));
+        Lines argv{KORVANE_BINARY_PATH};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         std::string error;
-        auto child = platform::ChildProcess::Start(program, argv, error);
+        auto child = platform::ChildProcess::Start(KORVANE_BINARY_PATH, argv, error);
         EXPECT_TRUE(child) << error;
+        return child;
+    }
+
+    Outcome Start(const Lines& arguments, const std::string& gameExit = "0") {
+        ::setenv("KORVANE_TEST_GAME_EXIT", gameExit.c_str(), 1);
+        auto child = Launch(arguments);
         Outcome run;
         if (!child)
             return run;
@@ -104,68 +104,61 @@ class KorvaneCommandLine : public ::testing::Test {
 
 } // namespace
 
-TEST_F(KorvaneCommandLine, AutoHostStartsTheGameAsHostInItsFolder) {
-    const Outcome run = Start({"-krv_autohost"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.game, (Lines{Game(), "-host"}));
-    EXPECT_EQ(fs::canonical(run.gameDir), fs::canonical(m_dir / "game"));
-    EXPECT_EQ(run.messages, Lines{});
-}
+TEST_F(KorvaneCommandLine, StartsTheGameWithTheLobbysArgumentsInItsFolder) {
+    // Switches Korvane consumed reach the game as empty arguments. A countdown of 0 seconds joins
+    // at once, and a countdown join passes over the silence at port 1 without a message.
+    const std::string game = Game();
+    const std::pair<Lines, Lines> cases[] = {
+        {{"-krv_autohost"}, {game, "-host"}},
+        {{"-host", "-name", "Bob", "-krv_autohost"}, {game, "-host", "-name", "Bob", ""}},
+        // Capital switches are not Korvane's; auto-host wins over a join.
+        {{"-HOST", "-join", "127.0.0.1:1", "-JOIN", "-krv_autohost"}, {game, "-host"}},
+        // "-join" takes the next argument as its address, even "-host", which disables Join.
+        {{"-join", "-host", "-krv_autohost"}, {game, "-join", "-host", ""}},
+        {{"-krvdebug", "-join", "127.0.0.1:1", "-name", "Bob"},
+         {game, "", "-join", "127.0.0.1:1", "-name", "Bob"}}};
+    for (const auto& [arguments, expected] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const Outcome run = Start(arguments);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.game, expected);
+        EXPECT_EQ(fs::canonical(run.gameDir), fs::canonical(m_dir / "game"));
+        EXPECT_EQ(run.messages, Lines{});
+    }
+    const std::string log = m_dir.ReadFile("own/KRVRun.log").value_or("");
+    EXPECT_NE(log.find("Connecting to 127.0.0.1:1"), std::string::npos);
 
-TEST_F(KorvaneCommandLine, HostSwitchPassesKorvanesOwnArgumentsThrough) {
-    const Outcome run = Start({"-host", "-name", "Bob", "-krv_autohost"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.game, (Lines{Game(), "-host", "-name", "Bob", ""}));
-}
-
-TEST_F(KorvaneCommandLine, ExtraParametersComeFirstAsSeparateArguments) {
     SetRegistry("\"CMDLine\"=\"+set fast\"");
     EXPECT_EQ(Start({"-krv_autohost"}).game, (Lines{Game(), "+set", "fast", "-host"}));
 }
 
-TEST_F(KorvaneCommandLine, CapitalSwitchesAreIgnoredAndAutoHostWinsOverJoin) {
-    const Outcome run = Start({"-HOST", "-join", "127.0.0.1:1", "-JOIN", "-krv_autohost"});
+TEST_F(KorvaneCommandLine, BadArgumentsGiveTheirMessage) {
+    const std::string invalid = "KRV Error\tInvalid IP address";
+    const std::tuple<Lines, std::string, Lines> cases[] = {
+        {{"-join"}, invalid, {}},
+        {{"-join", "-host"}, invalid, {}},
+        // A selection error suppresses auto-host but not the join.
+        {{"-krv_autohost", "-join", "127.0.0.1:1", "-krv_selectgck"},
+         "KRV Error\tNo GCK file was specified with -krv_selectgck switch",
+         {Game(), "", "-join", "127.0.0.1:1", ""}},
+        {{"-krv_selectgck", "gone.gck", "-krv_autohost", "-join", "127.0.0.1:1"},
+         "KRV Error\t\"gone.gck\" is not in list",
+         {Game(), "", "", "", "-join", "127.0.0.1:1"}},
+        {{"-krv_selectgck", ".gck", "-join", "127.0.0.1:1"},
+         "KRV Error\t\".gck\" is not in list",
+         {Game(), "", "", "-join", "127.0.0.1:1"}}};
+    for (const auto& [arguments, message, game] : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const Outcome run = Start(arguments);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.messages, Lines{message});
+        EXPECT_EQ(run.game, game);
+    }
+    SetRegistry("", false);
+    const Outcome run = Start({});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.game, (Lines{Game(), "-host"}));
-}
-
-TEST_F(KorvaneCommandLine, JoinPassesTheLobbysArgumentsWithConsumedOnesEmpty) {
-    // The countdown of 0 seconds joins at once; port "1:8155" reaches no host, which a
-    // countdown join passes over silently.
-    const Outcome run = Start({"-krvdebug", "-join", "127.0.0.1:1", "-name", "Bob"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.game, (Lines{Game(), "", "-join", "127.0.0.1:1", "-name", "Bob"}));
-    EXPECT_EQ(run.messages, Lines{});
-    const std::string log = m_dir.ReadFile("own/KRVRun.log").value_or("");
-    EXPECT_NE(log.find("Connecting to 127.0.0.1:1"), std::string::npos);
-}
-
-TEST_F(KorvaneCommandLine, JoinAsLastArgumentFailsValidationAndEnds) {
-    const Outcome run = Start({"-join"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.messages, (Lines{"KRV Error\tInvalid IP address"}));
-    EXPECT_TRUE(run.game.empty());
-}
-
-TEST_F(KorvaneCommandLine, JoinFollowedByHostTakesItAsAddressAndDisablesJoin) {
-    const Outcome run = Start({"-join", "-host", "-krv_autohost"});
-    EXPECT_EQ(run.game, (Lines{Game(), "-join", "-host", ""}));
-    const Outcome joinOnly = Start({"-join", "-host"});
-    EXPECT_EQ(joinOnly.messages, (Lines{"KRV Error\tInvalid IP address"}));
-}
-
-TEST_F(KorvaneCommandLine, SelectionErrorsSuppressAutoHostButNotJoin) {
-    Outcome run = Start({"-krv_autohost", "-join", "127.0.0.1:1", "-krv_selectgck"});
     EXPECT_EQ(run.messages,
-              (Lines{"KRV Error\tNo GCK file was specified with -krv_selectgck switch"}));
-    EXPECT_EQ(run.game, (Lines{Game(), "", "-join", "127.0.0.1:1", ""}));
-
-    run = Start({"-krv_selectgck", "gone.gck", "-krv_autohost", "-join", "127.0.0.1:1"});
-    EXPECT_EQ(run.messages, (Lines{"KRV Error\t\"gone.gck\" is not in list"}));
-    EXPECT_EQ(run.game, (Lines{Game(), "", "", "", "-join", "127.0.0.1:1"}));
-
-    run = Start({"-krv_selectgck", ".gck", "-join", "127.0.0.1:1"});
-    EXPECT_EQ(run.messages, (Lines{"KRV Error\t\".gck\" is not in list"}));
+              (Lines{"KRV Error\tError - Giants : Citizen Kabuto was not found on your system."}));
 }
 
 TEST_F(KorvaneCommandLine, GameFailuresGiveTheSpawnMessage) {
@@ -177,7 +170,7 @@ TEST_F(KorvaneCommandLine, GameFailuresGiveTheSpawnMessage) {
     EXPECT_EQ(run.game.size(), 2u);
     EXPECT_EQ(run.messages, Lines{spawn});
 
-    fs::remove(m_dir / "game/giants.exe");
+    fs::remove(Game());
     run = Start({"-krv_autohost"});
     EXPECT_EQ(run.messages, Lines{spawn});
 }
@@ -187,29 +180,15 @@ TEST_F(KorvaneCommandLine, WindowsGameStartsThroughTheWineLauncher) {
     ::setenv("KORVANE_WINE", RECORDING_GAME_PATH, 1);
     const Outcome run = Start({"-krv_autohost"});
     ::unsetenv("KORVANE_WINE");
-    ASSERT_EQ(run.game.size(), 3u);
-    EXPECT_EQ(run.game[1], Game());
-    EXPECT_EQ(run.game[2], "-host");
-}
-
-TEST_F(KorvaneCommandLine, MissingSettingsEndTheStart) {
-    SetRegistry("", false);
-    const Outcome run = Start({});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.messages,
-              (Lines{"KRV Error\tError - Giants : Citizen Kabuto was not found on your system."}));
+    EXPECT_EQ(run.game, (Lines{RECORDING_GAME_PATH, Game(), "-host"}));
 }
 
 TEST_F(KorvaneCommandLine, SecondTracedInstanceIsRefusedBeforeTheWindowComesUp) {
     // The first instance keeps the trace file while its game runs for a while.
     ::setenv("KORVANE_TEST_GAME_SLEEP_MS", "4000", 1);
-    ::setenv("KORVANE_REGISTRY", (m_dir / "registry.reg").c_str(), 1);
-    ::setenv("KORVANE_TEST_ARGV_FILE", (m_dir / "first-argv.txt").c_str(), 1);
-    ::setenv("KORVANE_MESSAGE_RECORD", (m_dir / "first-messages.txt").c_str(), 1);
-    std::string error;
-    auto first = platform::ChildProcess::Start(
-        KORVANE_BINARY_PATH, {KORVANE_BINARY_PATH, "-krvdebug", "-krv_autohost"}, error);
-    ASSERT_TRUE(first) << error;
+    ::setenv("KORVANE_TEST_GAME_EXIT", "0", 1);
+    auto first = Launch({"-krvdebug", "-krv_autohost"}, "first-");
+    ASSERT_TRUE(first);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!fs::exists(m_dir / "first-argv.txt") && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -11,9 +11,7 @@ int main(int argc, char** argv) {
     if (const char* path = std::getenv("KORVANE_TEST_ARGV_FILE")) {
         if (std::FILE* f = std::fopen(path, "w")) {
             char cwd[4096] = {};
-            if (getcwd(cwd, sizeof cwd) == nullptr)
-                cwd[0] = '?';
-            std::fprintf(f, "%s\n", cwd);
+            std::fprintf(f, "%s\n", getcwd(cwd, sizeof cwd) != nullptr ? cwd : "?");
             for (int i = 0; i < argc; ++i)
                 std::fprintf(f, "%s\n", argv[i]);
             std::fclose(f);
