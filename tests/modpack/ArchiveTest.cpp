@@ -16,73 +16,66 @@ namespace {
 class ArchiveTest : public modpack_test::EngineTest {
   protected:
     // Extracts the archive into Giants/KRVTemp, the way the engine does.
-    void Extract(const std::string& archive, std::vector<std::string> patterns = {}) {
+    void Extract(std::string archive, std::vector<std::string> patterns = {}) {
         ASSERT_EQ(chdir(Game("KRVTemp").c_str()), 0);
         InfoZip zip;
         ASSERT_TRUE(zip.InitializeUnzip());
         auto command = std::make_unique<UnzipCommand>();
         zip.PrepareCommand(*command);
-        std::string path = archive;
-        command->archivePath = path.data();
+        command->archivePath = archive.data();
         command->patternCount = static_cast<uint32_t>(patterns.size());
         for (size_t i = 0; i < patterns.size(); ++i)
             command->patterns[i] = patterns[i].data();
         EXPECT_TRUE(zip.Execute(*command));
         EXPECT_TRUE(zip.FinalizeUnzip());
     }
-    std::vector<std::string> Extracted() const {
-        return testing_support::ListTree(Game("KRVTemp"));
-    }
+    std::vector<std::string> Extracted() const { return m_dir.ListTree("Giants/KRVTemp"); }
 };
 
 TEST_F(ArchiveTest, FlattensNamesAndNeverWritesOutsideTheCurrentFolder) {
-    const std::string archive = m_dir / "a.zip";
-    modpack_test::WriteArchive(archive, {{"data\\Sky.tga", "sky"},
-                                         {"maps/deep/Level.gzp", "level", Member::File, true},
-                                         {"../escape.tga", "x"},
-                                         {"/etc/absolute.tga", "y"},
-                                         {"..\\..\\back.tga", "z"},
-                                         {"folder/", "", Member::Folder},
-                                         {"link.tga", "/etc/passwd", Member::Link},
-                                         {"dir/..", "dots"},
-                                         {"dir\\", "slash"}});
-    Extract(archive);
+    modpack_test::WriteArchive(m_dir / "a.zip",
+                               {{"data\\Sky.tga", "sky"},
+                                {"maps/deep/Level.gzp", "level", Member::File, true},
+                                {"../escape.tga", "x"},
+                                {"/etc/absolute.tga", "y"},
+                                {"..\\..\\back.tga", "z"},
+                                {"folder/", "", Member::Folder},
+                                {"link.tga", "/etc/passwd", Member::Link},
+                                {"dir/..", "dots"},
+                                {"dir\\", "slash"}});
+    Extract(m_dir / "a.zip");
     EXPECT_EQ(Extracted(), (std::vector<std::string>{"Level.gzp", "Sky.tga", "absolute.tga",
                                                      "back.tga", "escape.tga"}));
     EXPECT_EQ(*m_dir.ReadFile("Giants/KRVTemp/Sky.tga"), "sky");
     EXPECT_EQ(*m_dir.ReadFile("Giants/KRVTemp/Level.gzp"), "level");
     EXPECT_FALSE(m_dir.ReadFile("Giants/escape.tga"));
     EXPECT_TRUE(m_messages.Empty());
-}
 
-TEST_F(ArchiveTest, PatternsMatchWithoutRegardToCaseAndReplaceInAnyCase) {
-    const std::string archive = m_dir / "a.zip";
-    modpack_test::WriteArchive(archive, {{"Info.KRV", "new info"}, {"Level.gzp", "level"}});
+    // Patterns match without regard to case, and replace a file of another case.
+    modpack_test::WriteArchive(m_dir / "b.zip", {{"Info.KRV", "new info"}, {"Level.gzp", "new"}});
     m_dir.WriteFile("Giants/KRVTemp/info.krv", "old info");
-    Extract(archive, {"*.krv"});
-    EXPECT_EQ(Extracted(), (std::vector<std::string>{"info.krv"}));
+    Extract(m_dir / "b.zip", {"*.krv"});
     EXPECT_EQ(*m_dir.ReadFile("Giants/KRVTemp/info.krv"), "new info");
+    EXPECT_FALSE(m_dir.ReadFile("Giants/KRVTemp/Info.KRV"));
+    EXPECT_EQ(*m_dir.ReadFile("Giants/KRVTemp/Level.gzp"), "level");
 }
 
 TEST_F(ArchiveTest, ReadsArchivesOfCommonTools) {
     m_dir.WriteFile("src/Big.gzp", std::string(300000, 'g'));
     m_dir.WriteFile("src/Small.tga", "tga");
-    // Info-ZIP zip; Python's zipfile with zip64 records forced on a deflated and a stored member;
-    // 7-Zip deflated and stored.
-    modpack_test::Shell("cd " + m_dir.Path() +
-                        "/src && zip -q -X ../infozip.zip Big.gzp Small.tga");
-    modpack_test::Shell(
+    // Info-ZIP zip; 7-Zip deflated and stored; Python's zipfile with zip64 records forced on a
+    // deflated and a stored member.
+    const std::string script =
         "cd " + m_dir.Path() +
+        "/src && zip -q -X ../infozip.zip Big.gzp Small.tga"
+        " && 7z a -bd -tzip -mx=9 ../7zip.zip Big.gzp Small.tga >/dev/null"
+        " && 7z a -bd -tzip -mm=Copy ../7copy.zip Big.gzp Small.tga >/dev/null"
         " && python3 -c \"import zipfile\n"
-        "with zipfile.ZipFile('py64.zip', 'w') as z:\n"
+        "with zipfile.ZipFile('../py64.zip', 'w') as z:\n"
         "  for n, m in (('Big.gzp', zipfile.ZIP_DEFLATED), ('Small.tga', zipfile.ZIP_STORED)):\n"
         "    with z.open(zipfile.ZipInfo(n), 'w', force_zip64=True) as f:\n"
-        "      f.write(open('src/' + n, 'rb').read())\n\"");
-    modpack_test::Shell("cd " + m_dir.Path() +
-                        "/src && 7z a -bd -tzip -mx=9 ../7zip.zip Big.gzp Small.tga >/dev/null");
-    modpack_test::Shell(
-        "cd " + m_dir.Path() +
-        "/src && 7z a -bd -tzip -mm=Copy ../7copy.zip Big.gzp Small.tga >/dev/null");
+        "      f.write(open(n, 'rb').read())\n\"";
+    ASSERT_EQ(std::system(script.c_str()), 0);
     for (const char* archive : {"infozip.zip", "py64.zip", "7zip.zip", "7copy.zip"}) {
         SCOPED_TRACE(archive);
         Extract(m_dir / archive);
@@ -93,19 +86,19 @@ TEST_F(ArchiveTest, ReadsArchivesOfCommonTools) {
 }
 
 TEST_F(ArchiveTest, ErrorsReachThePlayerThroughTheCallbackAndLeaveNoPartialFile) {
-    const std::string archive = m_dir / "a.zip";
     modpack_test::WriteArchive(
-        archive, {{"Secret.tga", "hidden", Member::File, false, true}, {"Plain.tga", "plain"}});
-    Extract(archive);
+        m_dir / "a.zip",
+        {{"Secret.tga", "hidden", Member::File, false, true}, {"Plain.tga", "plain"}});
+    Extract(m_dir / "a.zip");
     EXPECT_EQ(Extracted(), (std::vector<std::string>{"Plain.tga"}));
     ASSERT_EQ(m_messages.Count(), 1u);
     EXPECT_EQ(m_messages.Last().caption, "Korvane");
     EXPECT_THAT(m_messages.Last().text, HasSubstr("Zip error 2:\nSecret.tga: encrypted"));
 
-    // Cut inside the data, and cut off before the central directory: nothing is extracted.
-    std::string noise(100000, '\0');
-    for (size_t i = 0; i < noise.size(); ++i)
-        noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+    // Cut off before the central directory: nothing is extracted.
+    std::string noise;
+    for (uint32_t i = 0; i < 100000; ++i)
+        noise += static_cast<char>((i * 2654435761u) >> 13);
     modpack_test::WriteArchive(m_dir / "whole.zip", {{"Big.gzp", noise, Member::File, true}});
     const std::string whole = *m_dir.ReadFile("whole.zip");
     m_dir.WriteFile("truncated.zip", whole.substr(0, whole.size() / 2));
@@ -130,7 +123,7 @@ TEST_F(ArchiveTest, MissingLibraryFailsEveryCaller) {
     UnzipCommand command{};
     EXPECT_FALSE(zip.Execute(command));
 
-    modpack_test::WriteArchive(Own("Modpacks/Pack.gck"), {{"Pack.krv", "x"}, {"Sky.tga", "s"}});
+    AddModpack("Pack.gck", {{"Pack.krv", "x"}, {"Sky.tga", "s"}});
     CKorvane engine;
     CLevelInfo info;
     EXPECT_FALSE(engine.GetKRVInfoFromGCK("Pack.gck", info));

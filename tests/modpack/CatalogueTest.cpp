@@ -6,34 +6,28 @@ namespace {
 
 class CatalogueTest : public modpack_test::EngineTest {
   protected:
-    CLevelInfo Read(const std::string& krvText, bool expectSuccess = true) {
-        AddModpack("Pack.gck", {{"Pack.krv", krvText}, {"Sky.tga", "sky"}});
-        CLevelInfo info;
-        EXPECT_EQ(m_engine.GetKRVInfoFromGCK("Pack.gck", info), expectSuccess);
-        return info;
-    }
     CKorvane m_engine;
 };
 
 TEST_F(CatalogueTest, ReadsCommentShareableAndText) {
-    const std::string text = "modinfo_usermessage=Two\\nlines\r\nmodinfo_SHAREABLE=no\r\n";
-    CLevelInfo info = Read(text);
-    EXPECT_EQ(info.fileName, "Pack.gck");
-    EXPECT_EQ(info.infoFileName, "Pack.krv");
-    EXPECT_EQ(info.infoText, text);
-    EXPECT_EQ(info.comment, "Two\r\nlines");
-    EXPECT_EQ(info.shareable, 1); // only the key's presence counts
-    // The extraction folder is emptied again.
-    EXPECT_EQ(testing_support::ListTree(Own("KRVTemp")), std::vector<std::string>{});
-
-    info = Read("x=1\nMODINFO_USERMESSAGE=last line, no end");
-    EXPECT_EQ(info.comment, "last line, no end");
-    EXPECT_EQ(info.shareable, 0);
-
-    info = Read("");
-    EXPECT_EQ(info.infoText, "");
-    EXPECT_EQ(info.comment, "Modpack contains no comment");
-    EXPECT_EQ(info.shareable, 0);
+    const struct {
+        std::string text, comment;
+        int shareable; // only the key's presence counts
+    } cases[] = {{"modinfo_usermessage=Two\\nlines\r\nmodinfo_SHAREABLE=no\r\n", "Two\r\nlines", 1},
+                 {"x=1\nMODINFO_USERMESSAGE=last line, no end", "last line, no end", 0},
+                 {"", "Modpack contains no comment", 0}};
+    for (const auto& c : cases) {
+        AddModpack("Pack.gck", {{"Pack.krv", c.text}, {"Sky.tga", "sky"}});
+        CLevelInfo info;
+        ASSERT_TRUE(m_engine.GetKRVInfoFromGCK("Pack.gck", info)) << c.text;
+        EXPECT_EQ(info.fileName, "Pack.gck");
+        EXPECT_EQ(info.infoFileName, "Pack.krv");
+        EXPECT_EQ(info.infoText, c.text);
+        EXPECT_EQ(info.comment, c.comment);
+        EXPECT_EQ(info.shareable, c.shareable);
+        // The extraction folder is emptied again.
+        EXPECT_EQ(m_dir.ListTree("Korvane/KRVTemp"), std::vector<std::string>{});
+    }
     EXPECT_TRUE(m_messages.Empty());
 }
 
@@ -53,11 +47,8 @@ TEST_F(CatalogueTest, MissingInformationLeavesTheRecordAlone) {
     EXPECT_EQ(m_messages.Texts().front().rfind("Zip error 1:\n", 0), 0u);
 }
 
-std::string Word(uint32_t value) {
-    std::string out;
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>(value >> (8 * i));
-    return out;
+std::string Word(uint32_t v) {
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
 }
 
 TEST_F(CatalogueTest, WorldListLayoutIsByteExact) {
@@ -81,13 +72,9 @@ TEST_F(CatalogueTest, WorldTableRules) {
         "modinfo_binname=w_Three.bin\nmodinfo_bintype=abc\nmodinfo_binname=w_Four\n";
     ASSERT_TRUE(m_engine.GetMapArray(text, names, types, count));
     ASSERT_EQ(count, 4);
-    EXPECT_EQ(names[0], "intro_island");
-    EXPECT_EQ(names[1], "One");
-    EXPECT_EQ(types[1], -7);
-    EXPECT_EQ(names[2], "Two\r");
-    EXPECT_EQ(types[2], -7);
-    EXPECT_EQ(names[3], "Three");
-    EXPECT_EQ(types[3], 0);
+    EXPECT_EQ(std::vector(names.begin(), names.begin() + 4),
+              (std::vector<std::string>{"intro_island", "One", "Two\r", "Three"}));
+    EXPECT_EQ(std::vector(types.begin() + 1, types.begin() + 4), (std::vector{-7, -7, 0}));
 
     std::string many;
     for (int i = 0; i < 40; ++i)

@@ -1,10 +1,9 @@
 #include "ModpackTestKit.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
-#include <cstdlib>
+#include <filesystem>
 
 #include "app/Settings.h"
 
@@ -19,8 +18,7 @@ void WriteArchive(const std::string& path, const std::vector<Member>& members) {
         if (member.kind == Member::Folder) {
             index = zip_dir_add(archive, member.name.c_str(), ZIP_FL_ENC_RAW);
         } else {
-            zip_source_t* source =
-                zip_source_buffer(archive, member.data.data(), member.data.size(), 0);
+            auto* source = zip_source_buffer(archive, member.data.data(), member.data.size(), 0);
             index = zip_file_add(archive, member.name.c_str(), source, ZIP_FL_ENC_RAW);
         }
         ASSERT_GE(index, 0) << zip_strerror(archive);
@@ -29,55 +27,42 @@ void WriteArchive(const std::string& path, const std::vector<Member>& members) {
             zip_file_set_external_attributes(archive, at, 0, ZIP_OPSYS_UNIX,
                                              (S_IFLNK | 0777u) << 16);
         zip_set_file_compression(archive, at, member.stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
-        if (member.encrypted) {
-            ASSERT_EQ(zip_file_set_encryption(archive, at, ZIP_EM_TRAD_PKWARE, "secret"), 0)
-                << zip_strerror(archive);
-        }
+        ASSERT_TRUE(!member.encrypted ||
+                    zip_file_set_encryption(archive, at, ZIP_EM_TRAD_PKWARE, "secret") == 0);
     }
     ASSERT_EQ(zip_close(archive), 0) << zip_strerror(archive);
 }
 
-void Shell(const std::string& command) {
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
 void EngineTest::SetUp() {
-    char cwd[4096];
-    m_savedCwd = getcwd(cwd, sizeof cwd) ? cwd : "/";
+    m_savedCwd = std::filesystem::current_path();
     m_savedGame = g_strGiantsDir;
     m_savedOwn = g_strKorvaneDir;
     for (const char* folder :
          {"Giants/bin/Override", "Giants/KRVBackup", "Giants/KRVTemp", "Korvane/Modpacks"})
         m_dir.MakeDirectory(folder);
     m_dir.WriteFile("Giants/bin/worldlist.bin", kGameWorldList);
+    m_dir.WriteFile("Giants/bin/GTextEnglish.bin", "game text");
+    m_dir.WriteFile("Giants/bin/Level.abx", "game level abx");
+    m_dir.WriteFile("Giants/bin/Map.abx", "game map abx");
+    m_dir.WriteFile("Giants/bin/Replace.gzp", "game gzp");
+    m_dir.WriteFile("Giants/bin/Override/Sky.tga", "game sky");
     m_dir.WriteFile("Korvane/worldlist.bin", kGameWorldList);
     m_dir.WriteFile("Korvane/Master.abx", kMasterAbx);
     m_dir.WriteFile("Korvane/KRVworldlist.bin", kDefaultWorldList);
     g_strGiantsDir = m_dir / "Giants";
     g_strKorvaneDir = m_dir / "Korvane";
+    m_original = GameSnapshot();
 }
 
 void EngineTest::TearDown() {
     g_strGiantsDir = m_savedGame;
     g_strKorvaneDir = m_savedOwn;
-    if (chdir(m_savedCwd.c_str()) != 0)
-        (void)!chdir("/");
-}
-
-std::string EngineTest::Game(const std::string& relative) const {
-    return relative.empty() ? m_dir / "Giants" : m_dir / ("Giants/" + relative);
-}
-
-std::string EngineTest::Own(const std::string& relative) const {
-    return relative.empty() ? m_dir / "Korvane" : m_dir / ("Korvane/" + relative);
-}
-
-void EngineTest::AddModpack(const std::string& name, const std::vector<Member>& members) const {
-    WriteArchive(Own("Modpacks/" + name), members);
+    std::error_code error;
+    std::filesystem::current_path(m_savedCwd, error);
 }
 
 std::map<std::string, std::string> EngineTest::GameSnapshot() const {
-    auto snapshot = testing_support::SnapshotTree(Game());
+    auto snapshot = m_dir.Snapshot("Giants");
     std::erase_if(snapshot, [](const auto& entry) {
         return entry.first.starts_with("KRVTemp/") && entry.first != "KRVTemp/";
     });
