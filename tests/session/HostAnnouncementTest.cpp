@@ -7,13 +7,21 @@
 
 namespace {
 
-const std::string kInfo = "modinfo_name=Arena\nModInfo_UserMessage=Have fun\nmodinfo_shareable\n";
+TEST(HostAnnouncement, WritesTheExactBytesAndRoundTripsThroughTheReader) {
+    testing_support::TempDir dir;
+    ASSERT_TRUE(WriteHostAnnouncement(dir.Path() + "\\giantshost.htm", "Arena.gck", 1234, true, "",
+                                      4000000000u, "ModInfo_UserMessage=Hi\nmore\n"));
+    const std::string body = *dir.ReadFile("giantshost.htm");
+    EXPECT_EQ(body, "FileName=Arena.gck\r\nFileSize=1234\r\nFileSource=HOST\r\nHostVer=0.4\r\n"
+                    "FileSum=4000000000\r\nModInfo_UserMessage=Hi\r\nmore\r\n");
+    const HostAnnouncement parsed = ParseHostAnnouncement(body);
+    EXPECT_EQ(parsed.FileName, "Arena.gck");
+    EXPECT_EQ(parsed.FileSize, 1234);
+    EXPECT_EQ(parsed.FileSource, "HOST");
+    EXPECT_EQ(parsed.FileSum, 4000000000u);
+    EXPECT_EQ(parsed.HostVer, kHostVersion); // exactly the 32-bit 0.4
+    EXPECT_EQ(parsed.UserMessage, "Hi");
 
-TEST(HostAnnouncement, WritesTheExactBytesForSharedAndUnsharedModpacks) {
-    EXPECT_EQ(FormatHostAnnouncement("Arena.gck", 1234, true, "", 4000000000u, kInfo),
-              "FileName=Arena.gck\r\nFileSize=1234\r\nFileSource=HOST\r\nHostVer=0.4\r\n"
-              "FileSum=4000000000\r\nmodinfo_name=Arena\r\nModInfo_UserMessage=Have fun\r\n"
-              "modinfo_shareable\r\n");
     EXPECT_EQ(FormatHostAnnouncement("Arena.gck", 7, true, "http://example.org/packs", 1, "x"),
               "FileName=Arena.gck\r\nFileSize=7\r\nFileSource=http://example.org/packs\r\n"
               "HostVer=0.4\r\nFileSum=1\r\nx");
@@ -21,35 +29,15 @@ TEST(HostAnnouncement, WritesTheExactBytesForSharedAndUnsharedModpacks) {
     // not written at all.
     EXPECT_EQ(FormatHostAnnouncement("Arena.gck", 7, false, "http://example.org", 0, ""),
               "FileName=Arena.gck\r\nFileSize=7\r\n\r\nHostVer=0.4\r\nFileSum=0\r\n");
+    // The information text ends at its first zero and keeps its own carriage returns, whose
+    // CR CR LF ends read back as the same lines.
+    const std::string text = FormatHostAnnouncement(
+        "A.gck", 0, false, "", 0, std::string("ModInfo_UserMessage=Yo\r\nline\0hidden", 35));
+    EXPECT_EQ(text.substr(text.find("FileSum=0")), "FileSum=0\r\nModInfo_UserMessage=Yo\r\r\nline");
+    EXPECT_EQ(ParseHostAnnouncement(text).UserMessage, "Yo");
 }
 
-TEST(HostAnnouncement, InformationTextEndsAtItsFirstZeroAndKeepsItsOwnCarriageReturns) {
-    const std::string info("line one\r\nline two\0hidden", 25);
-    const std::string text = FormatHostAnnouncement("A.gck", 0, false, "", 0, info);
-    EXPECT_NE(text.find("FileSum=0\r\nline one\r\r\nline two"), std::string::npos);
-    EXPECT_EQ(text.find("hidden"), std::string::npos);
-    EXPECT_EQ(text.substr(text.size() - 8), "line two");
-}
-
-TEST(HostAnnouncement, WriterStoresTheFileAndRoundTripsThroughTheReader) {
-    testing_support::TempDir dir;
-    const std::string path = dir.Path() + "\\giantshost.htm";
-    ASSERT_TRUE(WriteHostAnnouncement(path, "Arena.gck", 1234, true, "", 4000000000u,
-                                      "ModInfo_UserMessage=Hi\r\nmore\r\n"));
-    const std::string body = *dir.ReadFile("giantshost.htm");
-    EXPECT_EQ(body, FormatHostAnnouncement("Arena.gck", 1234, true, "", 4000000000u,
-                                           "ModInfo_UserMessage=Hi\r\nmore\r\n"));
-
-    const HostAnnouncement parsed = ParseHostAnnouncement(body);
-    EXPECT_EQ(parsed.FileName, "Arena.gck");
-    EXPECT_EQ(parsed.FileSize, 1234);
-    EXPECT_EQ(parsed.FileSource, "HOST");
-    EXPECT_EQ(parsed.FileSum, 4000000000u);
-    EXPECT_EQ(parsed.HostVer, kHostVersion); // exactly the 32-bit 0.4
-    EXPECT_EQ(parsed.UserMessage, "Hi");     // CR CR LF ends give the same lines
-}
-
-TEST(HostAnnouncement, ReaderMatchesKeysWithoutCaseAndTakesTheLastLine) {
+TEST(HostAnnouncement, ReaderMatchesKeysWithoutCaseTakesTheLastLineAndScansLikeScanf) {
     const HostAnnouncement parsed = ParseHostAnnouncement(
         "FILENAME=First.gck\nfilename = Blank.gck\nFileName=Second.GCK\r\n"
         "filesource=http://Host/Path\nHOSTVER=0.3\nmodinfo_usermessage= spaced \n"
@@ -59,14 +47,14 @@ TEST(HostAnnouncement, ReaderMatchesKeysWithoutCaseAndTakesTheLastLine) {
     EXPECT_EQ(parsed.HostVer, 0.3f);
     EXPECT_EQ(parsed.UserMessage, " spaced ");
     EXPECT_EQ(parsed.FileSum, 4294967295u); // as scanf's %u reads -1
-}
 
-TEST(HostAnnouncement, ReaderScansNumbersTheWayScanfDoes) {
-    EXPECT_EQ(ParseHostAnnouncement("FileSize=12ab").FileSize, 12);
-    EXPECT_EQ(ParseHostAnnouncement("FileSize=abc").FileSize, 0);
-    EXPECT_EQ(ParseHostAnnouncement("FileSize=5\nFileSize=abc").FileSize, 5);
-    EXPECT_EQ(ParseHostAnnouncement("FileSize=  -7").FileSize, -7);
-    EXPECT_EQ(ParseHostAnnouncement("FileSize=99999999999").FileSize, 2147483647);
+    const std::pair<const char*, int64_t> sizes[] = {{"FileSize=12ab", 12},
+                                                     {"FileSize=abc", 0},
+                                                     {"FileSize=5\nFileSize=abc", 5},
+                                                     {"FileSize=  -7", -7},
+                                                     {"FileSize=99999999999", 2147483647}};
+    for (const auto& [text, size] : sizes)
+        EXPECT_EQ(ParseHostAnnouncement(text).FileSize, size) << text;
     EXPECT_EQ(ParseHostAnnouncement("HostVer=x").HostVer, -1.0f);
     // Another server's error page: no version line, nothing taken.
     const HostAnnouncement page = ParseHostAnnouncement("<html><body>404</body></html>\r\n");
@@ -74,8 +62,12 @@ TEST(HostAnnouncement, ReaderScansNumbersTheWayScanfDoes) {
     EXPECT_EQ(page.FileName, "");
 }
 
-TEST(JoinTexts, HostileVersionAndAuthorsLineEnds) {
-    EXPECT_EQ(HostVersionText(1e30f), "unknown");
+TEST(JoinTexts, VersionNamesAndAuthorsLineEnds) {
+    const std::pair<float, const char*> versions[] = {
+        {0.0f, "1.0 beta 1"}, {0.1f, "1.0 beta 2"}, {0.3f, "1.0 beta 3"}, {1.0f, "1.1"},
+        {2.5f, "1.2 beta 5"}, {0.7f, "1.0 beta 6"}, {1e30f, "unknown"}};
+    for (const auto& [version, text] : versions)
+        EXPECT_EQ(HostVersionText(version), text) << version;
     EXPECT_EQ(PrepareUserMessage("a\r\nb\nc\\nd\\\\ne"), "a\r\nb\r\nc\r\nd\\\r\ne");
 }
 

@@ -1,31 +1,49 @@
 #pragma once
 // Python's http.server, started by a test on a free loopback port (see alternate_server.py for
 // the paths on which it misbehaves), and stopped when the object goes.
-#include <sys/types.h>
+#include <signal.h>
 
-#include <cstdint>
+#include <cstdio>
 #include <string>
+
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
 
 namespace testing_support {
 
 class WebServerProcess {
   public:
-    // Serves `folder`; `mode` is passed on to the script ("" or "endless-announcement").
-    explicit WebServerProcess(const std::string& folder, const std::string& mode = "");
-    ~WebServerProcess();
+    // Serves `folder`; `mode` is passed on to the script ("", "endless-announcement", ...).
+    explicit WebServerProcess(const std::string& folder, const std::string& mode = "") {
+        const std::string script = KORVANE_SESSION_TEST_DIR "/alternate_server.py";
+        const std::string command = "exec python3 '" + script + "' '" + folder + "' '" + mode + "'";
+        m_pipe = ::popen(command.c_str(), "r");
+        if (m_pipe == nullptr || std::fscanf(m_pipe, "%hu %d", &m_port, &m_pid) != 2)
+            ADD_FAILURE() << "the test web server did not start";
+    }
+    ~WebServerProcess() {
+        if (m_pid > 0)
+            ::kill(m_pid, SIGKILL);
+        if (m_pipe != nullptr)
+            ::pclose(m_pipe);
+    }
     WebServerProcess(const WebServerProcess&) = delete;
     WebServerProcess& operator=(const WebServerProcess&) = delete;
 
     uint16_t Port() const { return m_port; }
-    // "http://127.0.0.1:PORT"
-    std::string Address() const;
+    std::string Address() const { return "http://127.0.0.1:" + std::to_string(m_port); }
 
   private:
+    FILE* m_pipe = nullptr;
     pid_t m_pid = -1;
     uint16_t m_port = 0;
 };
 
-// A loopback port on which nothing listens (it was free a moment ago).
-uint16_t ClosedPort();
+// A loopback port on which nothing listens (a server listened there a moment ago).
+inline uint16_t ClosedPort() {
+    TempDir empty;
+    return WebServerProcess(empty.Path()).Port();
+}
 
 } // namespace testing_support

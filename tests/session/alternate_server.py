@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """A web server for the join tests: serves a folder on a free loopback port and misbehaves on
-request. Prints the port on the first line of its output once it listens.
+request. Prints its port and process id on the first line of its output once it listens.
 
   /redirect/NAME   302 to /NAME
   /cut/NAME        announces the whole size of NAME, sends half of it and closes
@@ -78,7 +78,7 @@ def main():
     os.chdir(sys.argv[1])
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
-    print(server.server_address[1], flush=True)
+    print(server.server_address[1], os.getpid(), flush=True)
     server.serve_forever()
 
 

@@ -8,36 +8,31 @@
 namespace testing_support {
 
 class FakeClock : public platform::Clock {
-public:
+  public:
     using time_point = std::chrono::system_clock::time_point;
 
     // 2001-09-09 01:46:40 UTC: a round, recognisable instant.
     explicit FakeClock(time_point start = time_point(std::chrono::seconds(1000000000)))
-        : m_now(start.time_since_epoch().count())
-    {
-    }
+        : m_now(start.time_since_epoch().count()) {}
 
     time_point Now() const override { return time_point(time_point::duration(m_now.load())); }
-    void Set(time_point now) { m_now = now.time_since_epoch().count(); }
     void Advance(std::chrono::system_clock::duration by) { m_now += by.count(); }
 
-private:
+  private:
     // Read from the server thread too, so kept as an atomic count of ticks.
     std::atomic<time_point::rep> m_now;
 };
 
 // Installs a FakeClock for its lifetime and puts back the clock installed before.
 class ScopedFakeClock : public FakeClock {
-public:
+  public:
     explicit ScopedFakeClock(time_point start = time_point(std::chrono::seconds(1000000000)))
-        : FakeClock(start), m_previous(platform::SetClock(this))
-    {
-    }
+        : FakeClock(start), m_previous(platform::SetClock(this)) {}
     ~ScopedFakeClock() override { platform::SetClock(m_previous); }
     ScopedFakeClock(const ScopedFakeClock&) = delete;
     ScopedFakeClock& operator=(const ScopedFakeClock&) = delete;
 
-private:
+  private:
     const platform::Clock* m_previous;
 };
 

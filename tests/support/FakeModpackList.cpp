@@ -21,7 +21,6 @@ int FakeModpackList::FindEntry(const std::string& name) const {
 
 void FakeModpackList::SelectEntry(int index) {
     selected = index;
-    ++selections;
 }
 
 int FakeModpackList::AppendEntry(const std::string& name) {

@@ -18,7 +18,6 @@ class FakeModpackList : public ModpackList {
 
     std::vector<std::string> entries;
     int selected = 0;
-    int selections = 0; // how often SelectEntry was called
 };
 
 } // namespace testing_support

@@ -14,7 +14,7 @@ HostCheckResult ScriptedJoinDialogs::RunHostCheck() {
 bool ScriptedJoinDialogs::RunModpackInfo(const std::string& statusText,
                                          const std::string& userMessage, bool joinAllowed) {
     infoCalls.push_back({statusText, userMessage, joinAllowed});
-    return joinAllowed && pressJoin;
+    return joinAllowed;
 }
 
 void ScriptedJoinDialogs::OpenProgress() {

@@ -1,10 +1,9 @@
 #pragma once
 // The join dialogs without a display: the host-check dialog answers from a script, the
-// information dialog answers as told, and every call is recorded for the test to check.
+// information dialog presses Join whenever it is enabled, and every call is recorded.
 //
 //   ScriptedJoinDialogs dialogs;
 //   dialogs.hostCheckAnswers = {HostCheckResult::CheckHost, HostCheckResult::JoinNormal};
-//   dialogs.pressJoin = true;
 //   korvane.SetJoinDialogs(&dialogs);
 #include <cstdint>
 #include <deque>
@@ -26,8 +25,6 @@ class ScriptedJoinDialogs : public JoinDialogs {
     // Answers of the host-check dialog, one per showing. When the script has run out the dialog
     // answers Cancel, so that a join that keeps restarting ends instead of looping for ever.
     std::deque<HostCheckResult> hostCheckAnswers;
-    // Whether the player presses Join in the information dialog (only when it is enabled).
-    bool pressJoin = true;
 
     int hostChecks = 0;
     std::vector<InfoCall> infoCalls;

@@ -10,14 +10,14 @@
 namespace testing_support {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& Path() const { return m_path; }
-    // Path() + "/" + relative.
+    // Path() + "/" + relative (Path() itself for an empty one).
     std::string operator/(std::string_view relative) const;
 
     // Creates the file (and the folders on the way) with exactly these bytes.
@@ -27,7 +27,7 @@ public:
     std::vector<std::string> ListTree(std::string_view relative = {}) const;
     std::map<std::string, std::string> Snapshot(std::string_view relative = {}) const;
 
-private:
+  private:
     std::string m_path;
 };
 
