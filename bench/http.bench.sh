@@ -24,9 +24,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 wait_for_port() {
   for _ in $(seq 100); do
     curl -s -o /dev/null "http://127.0.0.1:$1/giantshost.htm" && return 0
@@ -36,36 +33,18 @@ wait_for_port() {
   return 1
 }
 
-mkdir -p "$work/Share" "$work/nginx"
+mkdir -p "$work/Share"
 printf 'FileName=Arena.gck\r\nFileSize=536870912\r\nFileSource=HOST\r\nHostVer=0.4\r\nFileSum=123456789\r\nModInfo_UserMessage=Benchmark arena, two players\r\nmodinfo_worlds=1\r\n' \
   >"$work/Share/giantshost.htm"
 head -c $((512 * 1024 * 1024)) /dev/urandom >"$work/Share/Arena.gck"
 
-korvane_port=$(free_port)
+korvane_port=$(bench_free_port)
 "$serve" "$work" "$korvane_port" Arena.gck >/dev/null 2>&1 &
 pids+=($!)
 
-nginx_port=$(free_port)
-cat >"$work/nginx/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  types { text/html htm html; }
-  default_type application/octet-stream;
-  server { listen 127.0.0.1:$nginx_port; root $work/Share; }
-}
-CONF
-nginx -e "$work/nginx/error.log" -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-pids+=($!)
+bench_start_nginx "$work/nginx" "$work/Share"
+nginx_port=$BENCH_NGINX_PORT
+pids+=("$BENCH_NGINX_PID")
 wait_for_port "$korvane_port"
 wait_for_port "$nginx_port"
 

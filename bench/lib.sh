@@ -39,3 +39,38 @@ bench_row() {
     if (k ~ num && r ~ num && r + 0 > 0) printf "%.2f", k / r; else print "-" }')
   printf '%s|%s|%s|%s|%s\n' "$figure" "$korvane" "$reference" "$ratio" "$target"
 }
+
+# bench_free_port: prints a TCP port on the loopback address that nothing listens on.
+bench_free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# bench_start_nginx DIR ROOT
+# Starts nginx (Debian's nginx-light) as an ordinary process serving ROOT on a free loopback port,
+# with its configuration, logs and temporary files under DIR. Sets BENCH_NGINX_PORT and
+# BENCH_NGINX_PID; the caller stops it. It is the reference server of the benchmarks.
+bench_start_nginx() {
+  local dir=$1 root=$2
+  mkdir -p "$dir"
+  BENCH_NGINX_PORT=$(bench_free_port)
+  cat >"$dir/nginx.conf" <<CONF
+daemon off;
+master_process off;
+worker_processes 1;
+pid $dir/nginx.pid;
+error_log $dir/error.log;
+events { worker_connections 64; }
+http {
+  access_log off;
+  sendfile on;
+  client_body_temp_path $dir/body;
+  proxy_temp_path $dir/proxy;
+  fastcgi_temp_path $dir/fastcgi;
+  types { text/html htm html; }
+  default_type application/octet-stream;
+  server { listen 127.0.0.1:$BENCH_NGINX_PORT; root $root; }
+}
+CONF
+  nginx -e "$dir/error.log" -p "$dir" -c "$dir/nginx.conf" &
+  BENCH_NGINX_PID=$!
+}

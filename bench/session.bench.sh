@@ -17,7 +17,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$work/host/Modpacks" "$work/join/Modpacks" "$work/nginx/logs" "$work/www"
+mkdir -p "$work/host/Modpacks" "$work/join/Modpacks" "$work/www"
 head -c $((size_mib * 1024 * 1024)) /dev/urandom >"$work/host/Modpacks/Big.gck"
 cp "$work/host/Modpacks/Big.gck" "$work/www/Big.gck"
 
@@ -37,24 +37,8 @@ done
 [[ "$word" == PORT ]] || { echo "the host did not start"; exit 1; }
 
 # The reference: nginx-light from Debian as an ordinary process on a free loopback port.
-nginx_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat >"$work/nginx/nginx.conf" <<EOF
-daemon off;
-master_process off;
-worker_processes 1;
-error_log $work/nginx/logs/error.log;
-pid $work/nginx/nginx.pid;
-events { worker_connections 64; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  server { listen 127.0.0.1:$nginx_port; root $work/www; }
-}
-EOF
-nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" &
-nginx_pid=$!
+bench_start_nginx "$work/nginx" "$work/www"
+nginx_port=$BENCH_NGINX_PORT nginx_pid=$BENCH_NGINX_PID
 for _ in $(seq 50); do
   curl -sf -o /dev/null "http://127.0.0.1:$nginx_port/Big.gck" -r 0-0 && break
   sleep 0.1
