@@ -39,15 +39,19 @@ std::vector<std::string> InfoZip::LibraryCandidates() {
         return {named};
     std::vector<std::string> candidates;
     const std::string folder = ExecutableFolder();
-    if (!folder.empty()) {
-        candidates.push_back(folder + "/" + kLibraryName);
-        candidates.push_back(folder + "/../lib/korvane/" + kLibraryName);
-    }
-#ifdef KORVANE_UNZDLL_INSTALL_PATH
-    candidates.push_back(KORVANE_UNZDLL_INSTALL_PATH);
-#endif
-#ifdef KORVANE_UNZDLL_BUILD_PATH
-    candidates.push_back(KORVANE_UNZDLL_BUILD_PATH);
+    if (folder.empty())
+        return candidates;
+    // The installed layout is looked up relative to the program, not at the prefix it was built
+    // for, so that a package unpacked or installed anywhere uses its own library and never
+    // another copy that happens to sit at the usual place.
+    candidates.push_back(folder + "/" + KORVANE_UNZDLL_FROM_BINDIR);
+    candidates.push_back(folder + "/" + kLibraryName);
+#ifdef KORVANE_BUILD_TREE
+    // A program still in its build tree uses the library built beside it; an installed copy of
+    // the same binary never looks into the tree it was built in.
+    const std::string tree = KORVANE_BUILD_TREE;
+    if (folder == tree || folder.starts_with(tree + "/"))
+        candidates.push_back(KORVANE_UNZDLL_BUILD_PATH);
 #endif
     return candidates;
 }

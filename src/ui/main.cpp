@@ -1,8 +1,10 @@
 // Korvane's entry point. The order of construction matters: see ui/KorvaneApp.h.
 #include <QApplication>
 #include <csignal>
+#include <iostream>
 
 #include "app/RunLog.h"
+#include "ui/InfoSwitches.h"
 #include "ui/KorvaneApp.h"
 #include "ui/ProgramArguments.h"
 #include "ui/QtMessageBoxes.h"
@@ -17,6 +19,8 @@ extern "C" const char* __lsan_default_options() {
 }
 
 int main(int argc, char** argv) {
+    if (const auto status = ui::AnswerInfoSwitch(argc > 1 ? argv[1] : nullptr, std::cout))
+        return *status;
     // A peer that goes away mid-transfer must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
     static QtMessageBoxes boxes;

@@ -47,6 +47,17 @@ TEST_F(RegToolTest, AddQueryAndDeleteLikeReg)
     EXPECT_EQ(ReadRegistry(), "REGEDIT4\n\n");
 }
 
+TEST_F(RegToolTest, VersionAloneAnswersButIsDataAfterD)
+{
+    ChildResult result = Reg({"--version"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "korvane-reg " KORVANE_VERSION "\n");
+    EXPECT_EQ(ReadRegistry(), "<missing>");
+    EXPECT_EQ(Reg({"add", "HKCU\\Software\\KRV", "/v", "CMDLine", "/d", "--version", "/f"}).out,
+              kOk);
+    EXPECT_NE(ReadRegistry().find("\"CMDLine\"=\"--version\""), std::string::npos);
+}
+
 TEST_F(RegToolTest, RejectsBadInputWithClearErrors)
 {
     // What cannot be read, or holds nothing, is an import error, never a quiet success.

@@ -132,6 +132,32 @@ TEST_F(KorvaneCommandLine, StartsTheGameWithTheLobbysArgumentsInItsFolder) {
     EXPECT_EQ(Start({"-krv_autohost"}).game, (Lines{Game(), "+set", "fast", "-host"}));
 }
 
+TEST_F(KorvaneCommandLine, VersionAndHelpAnswerBeforeSettingsOrWindow) {
+    // Without a display Qt would abort, and an unreadable registry would give a message: either
+    // shows that something ran before the answer.
+    m_dir.WriteFile("registry.reg", "not a registry\n");
+    ::setenv("KORVANE_REGISTRY", (m_dir / "registry.reg").c_str(), 1);
+    ::setenv("KORVANE_MESSAGE_RECORD", (m_dir / "messages.txt").c_str(), 1);
+    const std::pair<const char*, const char*> cases[] = {
+        {"--version", "korvane " KORVANE_VERSION "\n"}, {"--help", "Usage: korvane [SWITCH...]\n"}};
+    for (const auto& [argument, firstLine] : cases) {
+        SCOPED_TRACE(argument);
+        std::string error;
+        const auto status = platform::RunAndWait(
+            "/usr/bin/env",
+            {"env", "-u", "QT_QPA_PLATFORM", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "sh", "-c",
+             "exec \"$0\" \"$1\" >\"$2\"", KORVANE_BINARY_PATH, argument, m_dir / "out.txt"},
+            error);
+        ASSERT_TRUE(status) << error;
+        EXPECT_TRUE(status->Succeeded());
+        const Lines out = ReadLines("out.txt");
+        ASSERT_FALSE(out.empty());
+        EXPECT_EQ(out.front() + "\n", firstLine);
+        EXPECT_EQ(ReadLines("messages.txt"), Lines{});
+    }
+    EXPECT_EQ(m_dir.ReadFile("registry.reg").value_or(""), "not a registry\n");
+}
+
 TEST_F(KorvaneCommandLine, BadArgumentsGiveTheirMessage) {
     const std::string invalid = "KRV Error\tInvalid IP address";
     const std::tuple<Lines, std::string, Lines> cases[] = {
