@@ -22,6 +22,7 @@
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
 #include "ui/DialogUnits.h"
+#include "ui/ModpackDrop.h"
 #include "ui/OptionsDlg.h"
 #include "ui/ProgramArguments.h"
 #include "ui/QtMessageBoxes.h"
@@ -61,6 +62,7 @@ CKorvaneDlg::CKorvaneDlg(QWidget* parent) : QDialog(parent) {
         return m_korvane.GetKRVInfoFromGCK(fileName, info);
     };
     BuildControls();
+    new ModpackDrop(this); // .gck files dropped on the window join the list
     QtMessageBoxes::SetMainWindow(this);
 }
 

@@ -12,6 +12,7 @@
 #include "ui/HostCheckDlg.h"
 #include "ui/InputBlocker.h"
 #include "ui/KorvaneDlg.h"
+#include "ui/ModpackDrop.h"
 #include "ui/ModpackInfoDlg.h"
 #include "ui/OptionsDlg.h"
 #include "ui/ProgramArguments.h"
@@ -270,6 +271,71 @@ class DialogsTest : public QObject {
         QCOMPARE(dialog.AppendEntry("new"), 4);
         dialog.SelectEntry(4); // appended by a join, no record yet
         QVERIFY(!share->isEnabled());
+    }
+
+    // Files dropped from a file manager: only .gck archives are taken, a different archive of
+    // the same name (any letter case) is replaced only on yes, and the one dropped is selected.
+    void droppedArchivesJoinTheListAndReplaceOnlyOnYes() {
+        m_dir.WriteFile("drop/own/Modpacks/Desert.gck", "old desert");
+        m_dir.WriteFile("drop/in/New.gck", "new");
+        m_dir.WriteFile("drop/in/desert.GCK", "other desert");
+        m_dir.WriteFile("drop/in/same/Desert.gck", "old desert");
+        m_dir.WriteFile("drop/in/notes.txt", "");
+        g_strKorvaneDir = m_dir / "drop/own";
+        CKorvaneDlg dialog;
+        dialog.SetInfoReader([](const std::string&, CLevelInfo&) { return true; });
+        dialog.LoadList();
+        auto* drop = dialog.findChild<ModpackDrop*>();
+        QVERIFY(drop != nullptr);
+        QStringList asked;
+        bool answer = false;
+        drop->SetReplaceQuestion([&](const std::string& name) {
+            asked << QString::fromStdString(name);
+            return answer;
+        });
+        auto dropFiles = [&](const QStringList& names) {
+            QMimeData data;
+            QList<QUrl> urls;
+            for (const QString& name : names)
+                urls << QUrl::fromLocalFile(QString::fromStdString(m_dir / "drop/in/") + name);
+            data.setUrls(urls);
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(&dialog, &enter);
+            if (!enter.isAccepted())
+                return false;
+            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                               Qt::NoModifier);
+            QApplication::sendEvent(&dialog, &dropped);
+            return dropped.isAccepted();
+        };
+        auto* list = Control<QListWidget>(&dialog, 1000);
+        auto selected = [&] { return list->currentItem() ? list->currentItem()->text() : ""; };
+        const auto modpacks = [&] { return m_dir.Snapshot("drop/own/Modpacks"); };
+
+        QVERIFY(!dropFiles({"notes.txt"}));
+        QVERIFY(dropFiles({"notes.txt", "New.gck"}));
+        QCOMPARE(selected(), QString("New"));
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(m_dir.ReadFile("drop/own/Modpacks/New.gck").value_or(""), std::string("new"));
+
+        const auto before = modpacks();
+        QVERIFY(dropFiles({"same/Desert.gck"})); // the same bytes: nothing to ask
+        QVERIFY(asked.isEmpty());
+        QCOMPARE(selected(), QString("Desert"));
+        list->setCurrentRow(0);
+        QVERIFY(dropFiles({"desert.GCK"}));
+        QCOMPARE(asked, QStringList{"Desert.gck"});
+        QCOMPARE(modpacks(), before);
+        QCOMPARE(selected(), QString("Do not install Modpack"));
+
+        answer = true;
+        QVERIFY(dropFiles({"desert.GCK"}));
+        QCOMPARE(m_dir.ReadFile("drop/own/Modpacks/Desert.gck").value_or(""),
+                 std::string("other desert"));
+        QCOMPARE(modpacks().size(), before.size());
+        QCOMPARE(selected(), QString("Desert"));
+        QVERIFY(m_messages->Empty());
     }
 
     void busySpellsSwallowInputToOpenWindowsOnly() {
