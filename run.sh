@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 scripts/deps.sh build run
 
 build=build/release
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_TESTS=OFF >/dev/null
+scripts/configure-release.sh "$build"
 cmake --build "$build"
 
 korvane="$build/src/ui/korvane"
@@ -66,6 +66,13 @@ seed_demo() {
 if ! "$reg" query 'HKCU\Software\KRV' /v DestDir >/dev/null 2>&1 &&
    ! "$reg" query 'HKCU\Software\PlanetMoon\Giants' /v DestDir >/dev/null 2>&1; then
   seed_demo
+fi
+
+# The README's korvane-reg lines need the programs on the PATH; say how to get them there.
+if ! command -v korvane-reg >/dev/null; then
+  echo "korvane and korvane-reg are in $PWD/$build/src/ui and $PWD/$build/src/app."
+  echo "To put them on the PATH: sudo cmake --install $build (into /usr/local), or build the"
+  echo "package with scripts/package.sh and install it: sudo apt install ./$build/korvane_*.deb"
 fi
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
