@@ -51,6 +51,10 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
     case QEvent::ContextMenu:
+    // A modpack dropped while the game runs would reload the list under the running action.
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
         return IsBlocked(watched);
     default:
         return false;

@@ -314,6 +314,10 @@ class DialogsTest : public QObject {
         const auto modpacks = [&] { return m_dir.Snapshot("drop/own/Modpacks"); };
 
         QVERIFY(!dropFiles({"notes.txt"}));
+        {
+            ui::InputBlocker busy; // as while the game runs
+            QVERIFY(!dropFiles({"New.gck"}));
+        }
         QVERIFY(dropFiles({"notes.txt", "New.gck"}));
         QCOMPARE(selected(), QString("New"));
         QCOMPARE(list->count(), 3);
