@@ -48,8 +48,9 @@ std::optional<int32_t> ScanInt32(std::string_view text) {
         return std::nullopt;
     constexpr uint64_t kMaxPositive = std::numeric_limits<int32_t>::max();
     if (negative)
-        return *magnitude > kMaxPositive + 1 ? std::numeric_limits<int32_t>::min()
-                                             : static_cast<int32_t>(-static_cast<int64_t>(*magnitude));
+        return *magnitude > kMaxPositive + 1
+                   ? std::numeric_limits<int32_t>::min()
+                   : static_cast<int32_t>(-static_cast<int64_t>(*magnitude));
     return *magnitude > kMaxPositive ? std::numeric_limits<int32_t>::max()
                                      : static_cast<int32_t>(*magnitude);
 }

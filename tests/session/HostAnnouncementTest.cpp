@@ -58,15 +58,23 @@ TEST(HostAnnouncement, NumbersAreTheSameInEveryLocale) {
 
 // Windows peers write and read Windows-1252; names and messages outside it go out as UTF-8.
 TEST(HostAnnouncement, NamesAndMessagesCrossInTheWindowsCodePage) {
-    const std::string text = FormatHostAnnouncement(
-        "\xC3\x9C" "berfall.gck", 1, true, "", 1,
-        "ModInfo_UserMessage=F\xC3\xBCr Spieler: Gr\xC3\xB6\xC3\x9F" "e 3\n");
-    EXPECT_EQ(text, "FileName=\xDC" "berfall.gck\r\nFileSize=1\r\nFileSource=HOST\r\nHostVer=0.4\r\n"
-                    "FileSum=1\r\nModInfo_UserMessage=F\xFCr Spieler: Gr\xF6\xDF" "e 3\r\n");
+    const std::string text =
+        FormatHostAnnouncement("\xC3\x9C"
+                               "berfall.gck",
+                               1, true, "", 1,
+                               "ModInfo_UserMessage=F\xC3\xBCr Spieler: Gr\xC3\xB6\xC3\x9F"
+                               "e 3\n");
+    EXPECT_EQ(text, "FileName=\xDC"
+                    "berfall.gck\r\nFileSize=1\r\nFileSource=HOST\r\nHostVer=0.4\r\n"
+                    "FileSum=1\r\nModInfo_UserMessage=F\xFCr Spieler: Gr\xF6\xDF"
+                    "e 3\r\n");
     const HostAnnouncement parsed = ParseHostAnnouncement(text);
-    EXPECT_EQ(parsed.FileName, "\xC3\x9C" "berfall.gck");
-    EXPECT_EQ(parsed.FileNameAsSent, "\xDC" "berfall.gck");
-    EXPECT_EQ(parsed.UserMessage, "F\xC3\xBCr Spieler: Gr\xC3\xB6\xC3\x9F" "e 3");
+    EXPECT_EQ(parsed.FileName, "\xC3\x9C"
+                               "berfall.gck");
+    EXPECT_EQ(parsed.FileNameAsSent, "\xDC"
+                                     "berfall.gck");
+    EXPECT_EQ(parsed.UserMessage, "F\xC3\xBCr Spieler: Gr\xC3\xB6\xC3\x9F"
+                                  "e 3");
 
     const std::string cyrillic = "\xD0\x9C\xD0\xB8\xD1\x80.gck";
     EXPECT_EQ(FormatHostAnnouncement(cyrillic, 1, false, "", 1, "").substr(0, 21),
