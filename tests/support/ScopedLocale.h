@@ -1,8 +1,10 @@
 #pragma once
-// Runs part of a test under a user's locale, as the front end runs after Qt's start-up has called
-// setlocale(LC_ALL, ""): the C library then formats, parses and compares by that locale. The
+// Runs part of a test under a user's locale, as the front end runs on a player's machine: LC_ALL
+// names it in the environment and Qt's start-up has called setlocale(LC_ALL, ""), so the C
+// library formats, parses and compares by it. The
 // locales come from the build (scripts/test-locales.sh); one that cannot be set fails the test, so
 // a machine without them is noticed instead of passing in the C locale.
+#include <optional>
 #include <string>
 
 namespace testing_support {
@@ -16,6 +18,7 @@ class ScopedLocale {
 
   private:
     std::string m_saved;
+    std::optional<std::string> m_savedEnvironment;
 };
 
 // The locales the tests play players' machines with: a decimal comma, and a dotted capital İ.
