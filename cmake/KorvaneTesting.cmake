@@ -7,6 +7,8 @@ function(korvane_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} korvane_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  # The test locales (tests/CMakeLists.txt) are built before any test runs.
+  add_dependencies(${name} korvane_test_locales)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES ENVIRONMENT "${ARG_ENV}"

@@ -1,7 +1,6 @@
 #include "httpd/MyHttpClient.h"
 
 #include <arpa/inet.h>
-#include <locale.h>
 #include <time.h>
 
 #include <chrono>
@@ -10,29 +9,17 @@
 #include "httpd/Console.h"
 #include "platform/Clock.h"
 
-namespace {
-
-// The user's time locale, opened once; the C locale when the environment names a missing one.
-locale_t UserTimeLocale() {
-    static const locale_t locale = [] {
-        locale_t user = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-        return user ? user : ::newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
-    }();
-    return locale;
-}
-
-} // namespace
-
 std::string FormatRequestLogLine(const CRequestInfo& request) {
     const time_t now = std::chrono::system_clock::to_time_t(platform::Now());
     tm local{};
     ::localtime_r(&now, &local);
+    // The date and time forms of the C locale ("%x" and "%X"), whatever the user's locale, so that
+    // whoever reads the log (a lobby script, a player comparing two hosts) reads one form.
     char date[64] = "";
     char time[64] = "";
-    if (locale_t locale = UserTimeLocale()) {
-        ::strftime_l(date, sizeof date, "%x", &local, locale);
-        ::strftime_l(time, sizeof time, "%X", &local, locale);
-    }
+    std::snprintf(date, sizeof date, "%02d/%02d/%02d", local.tm_mon + 1, local.tm_mday,
+                  local.tm_year % 100);
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
 
     const std::string user = request.m_strUserName.empty() ? "Anonymous" : request.m_strUserName;
     const auto* address = reinterpret_cast<const unsigned char*>(&request.m_PeerAddress.sin_addr);

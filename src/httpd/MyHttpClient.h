@@ -10,5 +10,6 @@ class CMyHttpClient : public CHttpClient {
     bool OnRequestParsed() override;
 };
 
-// The log line for a parsed request, date and time in the user's locale (LC_TIME).
+// The log line for a parsed request, local date and time as "MM/DD/YY" and "HH:MM:SS" in every
+// locale.
 std::string FormatRequestLogLine(const CRequestInfo& request);

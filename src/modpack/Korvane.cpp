@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/GamePath.h"
 #include "platform/MessageBoxes.h"
+#include "platform/WindowsText.h"
 
 namespace {
 
@@ -109,7 +110,9 @@ bool CKorvane::GetKRVInfoFromGCK(std::string fileName, CLevelInfo& info) {
         return raise("Could not open " + infoPath);
     Log("cfKRVLevelInfo.Open()");
     if (!content->empty()) {
-        found.infoText = *content;
+        // Written with Notepad on Windows (Windows-1252) or on Linux (UTF-8): held as UTF-8, so
+        // that the list shows its comment and the announcement can speak a peer's code page.
+        found.infoText = platform::FromWindowsText(*content);
         Log("cfKRVLevelInfo.Read()");
         if (platform::ToLower(found.infoText).find("modinfo_shareable") != std::string::npos)
             found.shareable = 1;

@@ -1,7 +1,4 @@
 // The game's world list, bin\worldlist.bin: which worlds (maps) the game offers.
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 #include "app/RunLog.h"
 #include "app/Settings.h"
@@ -9,6 +6,8 @@
 #include "platform/FileSystem.h"
 #include "platform/GamePath.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Numbers.h"
+#include "platform/WindowsText.h"
 
 namespace {
 
@@ -16,20 +15,11 @@ constexpr uint32_t kWorldListMagic = 0x1A0003D0;
 constexpr int32_t kFirstWorldTag = 31;
 constexpr size_t kTypeDigits = 16;
 
-// The signed decimal number at the start of at most 16 characters, as the type of a world. Text
-// that holds no number gives type 0, the type of the game's own first world.
+// The signed decimal number at the start of at most 16 characters, as the type of a world, read
+// the same in every locale. Text that holds no number gives type 0, the type of the game's own
+// first world.
 int32_t ReadType(const std::string& text, size_t from) {
-    const std::string field = text.substr(from, kTypeDigits);
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(field.c_str(), &end, 10);
-    if (end == field.c_str())
-        return 0;
-    if (value > INT32_MAX)
-        return INT32_MAX;
-    if (value < INT32_MIN)
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
+    return platform::ScanInt32(std::string_view(text).substr(from, kTypeDigits)).value_or(0);
 }
 
 void PutWord(std::string& out, uint32_t value) {
@@ -67,7 +57,8 @@ bool CKorvane::GetMapArray(const std::string& infoText, std::array<std::string, 
                 std::string name = value.substr(2);
                 name = name.substr(0, platform::ToLower(name).find(".bin"));
                 types[next] = ReadType(infoText, type + typeKey.size());
-                names[next] = name;
+                // The game reads its world list in its Windows code page.
+                names[next] = platform::ToWindowsText(name);
                 ++next;
             }
         }

@@ -1,6 +1,7 @@
 #include "platform/GamePath.h"
 
 #include "platform/SystemCalls.h"
+#include "platform/WindowsText.h"
 
 #include <algorithm>
 #include <optional>
@@ -127,19 +128,21 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
+    // Names are compared by the thousand while folders are searched: bytes are compared as they
+    // come, and only a difference beyond ASCII needs the whole names folded.
     for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+        if (LowerAscii(a[i]) == LowerAscii(b[i]))
+            continue;
+        if (static_cast<unsigned char>(a[i]) < 0x80 && static_cast<unsigned char>(b[i]) < 0x80)
             return false;
+        return FoldCase(a) == FoldCase(b);
     }
     return true;
 }
 
 std::string ToLower(std::string_view text)
 {
-    std::string lowered(text);
-    for (char& c : lowered)
-        c = LowerAscii(c);
-    return lowered;
+    return FoldCase(text);
 }
 
 } // namespace platform

@@ -23,11 +23,12 @@ bool IsPlainFileName(std::string_view name);
 // Case-insensitive wildcard match of a bare name against a pattern with '*' and '?' ("*.gck").
 bool MatchesPattern(std::string_view name, std::string_view pattern);
 
-// Lower-cased copy (ASCII letters only, as the file names of the game are).
+// Lower-cased copy, the same in every locale: FoldCase of WindowsText.h (ASCII letters, and the
+// Windows-1252 letters of UTF-8 names).
 std::string ToLower(std::string_view text);
 
-// Equal but for the case of ASCII letters, whatever the user's locale (strcasecmp would follow
-// it, and in some locales "I" and "i" are not the same letter).
+// Equal but for letter case as ToLower folds it, whatever the user's locale (strcasecmp would
+// follow it, and in Turkish locales "I" and "i" are not the same letter).
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace platform

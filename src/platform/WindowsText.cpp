@@ -129,4 +129,31 @@ std::string ToWindowsText(std::string_view utf8)
     return std::string(utf8);
 }
 
+std::string FoldCase(std::string_view text)
+{
+    std::string folded(text);
+    bool ascii = true;
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        else if (static_cast<unsigned char>(c) >= 0x80)
+            ascii = false;
+    }
+    if (ascii || !IsValidUtf8(text))
+        return folded;
+    for (size_t i = 0; i + 1 < folded.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(folded[i]);
+        auto& next = reinterpret_cast<unsigned char&>(folded[i + 1]);
+        if (lead == 0xC3 && next >= 0x80 && next <= 0x9E && next != 0x97) {
+            next += 0x20; // U+00C0..U+00DE but the multiplication sign
+        } else if (lead == 0xC5 && (next == 0x92 || next == 0xA0 || next == 0xBD)) {
+            next += 1; // Œ, Š, Ž
+        } else if (lead == 0xC5 && next == 0xB8) {
+            folded[i] = static_cast<char>(0xC3); // Ÿ is U+0178, its small letter U+00FF
+            next = 0xBF;
+        }
+    }
+    return folded;
+}
+
 } // namespace platform

@@ -29,4 +29,12 @@ std::optional<std::string> ToWindows1252(std::string_view utf8);
 // What goes out to a peer for UTF-8 text: its Windows-1252 bytes when it has them, else the UTF-8.
 std::string ToWindowsText(std::string_view utf8);
 
+// Lower-cased copy for comparisons without regard to letter case, the same in every locale (in
+// Turkish ones the C library's "I" is not the capital of "i", and it does not fold UTF-8 at all).
+// Folds the ASCII letters and, in valid UTF-8 text, the other letters of Windows-1252 (À to Þ, Š,
+// Œ, Ž, Ÿ): Windows and Wine match file names with those as one, and a peer names its modpacks
+// in that code page. Every folded character keeps its length in bytes, so a position found in the
+// copy is the same position in the original.
+std::string FoldCase(std::string_view text);
+
 } // namespace platform

@@ -50,13 +50,15 @@ bool ServeLevel(bool share, std::string alternateSource, const CLevelInfo& info)
             ShowError("Modpack not sharable !");
             return false;
         }
-        if (!platform::Files().CopyFile(archive, shareDir + "\\" + info.fileName,
+        // Served under the name it is announced by, which a Windows joiner asks for in its own
+        // code page; Share is our own folder, emptied after the game, so the name never shows.
+        if (!platform::Files().CopyFile(archive, shareDir + "\\" + AnnouncedName(info.fileName),
                                         platform::Overwrite::Yes)) {
             ShowError("Unable to create share copy of Modpack");
             return false;
         }
     }
-    g_strHostedModpack = info.fileName;
+    g_strHostedModpack = AnnouncedName(info.fileName);
 
     const std::string announcementPath = g_strKorvaneDir + "\\Share\\giantshost.htm";
     const uint32_t fileSum = GetFileSum(archive);

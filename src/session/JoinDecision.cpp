@@ -84,7 +84,13 @@ std::string ListNameOf(const std::string& fileName) {
 }
 
 bool IsAcceptableModpackName(const std::string& fileName) {
-    return platform::IsPlainFileName(fileName) && !ListNameOf(fileName).empty();
+    // U+0080 to U+009F are C2 80 to C2 9F in UTF-8.
+    for (std::size_t i = 0; i + 1 < fileName.size(); ++i) {
+        if (fileName[i] == '\xC2' && static_cast<unsigned char>(fileName[i + 1]) <= 0x9F)
+            return false;
+    }
+    return platform::IsPlainFileName(fileName) && fileName.front() != '.' &&
+           !ListNameOf(fileName).empty();
 }
 
 namespace {

@@ -28,6 +28,8 @@ std::string PrepareUserMessage(std::string message);
 // The list entry of an archive: its file name without the last four characters (".gck").
 std::string ListNameOf(const std::string& fileName);
 
-// True when an announced file name may become a file in Modpacks: a plain name (no directory
-// part, "..", slash, backslash, colon or control character) that leaves a list name.
+// True when an announced (decoded) file name may become a file in Modpacks: a plain name (no
+// directory part, "..", slash, backslash, colon or control character, the C1 controls that
+// undefined Windows-1252 bytes decode to included), not hidden (no leading dot: ".bashrc", or
+// the name of a download in progress), that leaves a list name.
 bool IsAcceptableModpackName(const std::string& fileName);

@@ -47,10 +47,14 @@ std::string StallMessage() {
 } // namespace
 
 std::string ModpackAddress(const HostAnnouncement& announcement, const std::string& hostAddress) {
+    // The host serves the archive under the bytes it announced (Windows-1252 from a Windows host),
+    // not under the UTF-8 name it is stored by here.
+    const std::string& name = announcement.FileNameAsSent.empty() ? announcement.FileName
+                                                                  : announcement.FileNameAsSent;
     if (announcement.FileSource == "HOST")
         return "http://" + hostAddress + ":" + std::to_string(HostPort()) + "/" +
-               platform::EncodePathSegment(announcement.FileName);
-    return announcement.FileSource + "/" + platform::EncodePathSegment(announcement.FileName);
+               platform::EncodePathSegment(name);
+    return announcement.FileSource + "/" + platform::EncodePathSegment(name);
 }
 
 DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,

@@ -18,6 +18,7 @@
 #include "app/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/GamePath.h"
+#include "platform/WindowsText.h"
 #include "session/HostAnnouncement.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
@@ -216,8 +217,10 @@ void CKorvaneDlg::LoadList() {
         for (size_t j = i; j < n; ++j)
             if (platform::ToLower(m_levels[i].fileName) > platform::ToLower(m_levels[j].fileName))
                 std::swap(m_levels[i], m_levels[j]);
+    // A name that is not UTF-8 came from Windows (a copy off Windows media, a download by an older
+    // version) and is shown as Windows shows it; the record keeps the name as it is on disk.
     for (const CLevelInfo& info : m_levels) {
-        const std::string& name = info.fileName;
+        const std::string name = platform::FromWindowsText(info.fileName);
         m_list->addItem(QString::fromStdString(name.size() > 4 ? name.substr(0, name.size() - 4)
                                                                : std::string()));
     }

@@ -2,10 +2,11 @@
 """End-to-end cases: two real korvane processes host and join on loopback, with stand-in games.
 
 Usage: e2e.py --korvane BIN --korvane-reg BIN --standin BIN [--standin-exe EXE]
-              --work DIR [--screenshots DIR] CASE
+              --work DIR [--screenshots DIR] [--locales DIR] CASE
 Exit status 0 when the case passed, 77 when it cannot run here (no display server, no Wine)."""
 
 import argparse
+import os
 import re
 import shutil
 import signal
@@ -194,6 +195,44 @@ def case_name_with_space(h):
         check(not p.message_lines(), f"{p.name} showed messages: {p.message_lines()}")
 
 
+def case_locales(h, host_locale, joiner_locale):
+    """Players in different locales, as most of the game's players are: a decimal comma (de_DE),
+    a dotted capital I (tr_TR), the C locale. The host shares "Überfall.gck"; Windows peers know it
+    by its Windows-1252 name, so that is the name announced and served, while both players keep
+    it under its UTF-8 name. The version travels as 0.4 whatever either locale writes."""
+    check(h.args.locales, "no --locales folder given")
+    h.start_display()
+    host, joiner = h.player("host"), h.player("joiner")
+    name = "\u00dcberfall.gck"
+    archive, _ = arena(host.own / "Modpacks" / name)
+    before = snapshot(joiner.game)
+
+    def env(locale):
+        return {"LOCPATH": h.args.locales, "LC_ALL": locale}
+
+    hp = host.start("-krv_selectgck", name, "-krv_autohost", **env(host_locale))
+    host.game_started([hp])
+    served = (host.own / "Share" / "giantshost.htm").read_bytes()
+    check(served.startswith(b"FileName=\xdcberfall.gck\r\n") and b"\r\nHostVer=0.4\r\n" in served,
+          f"the announcement under {host_locale} is {served!r}")
+    check((host.own / "Share" / b"\xdcberfall.gck".decode("utf-8", "surrogateescape")).exists(),
+          f"Share holds {sorted(os.fsencode(p.name) for p in (host.own / 'Share').iterdir())}")
+    jp = joiner.start("-join", "127.0.0.1", **env(joiner_locale))
+    h.answer(CHECK_TITLE, "Tab", "space", watch=[jp, hp])
+    h.answer(INFO_TITLE, "Return", watch=[jp, hp])
+    joiner.game_started([jp, hp], timeout=30)
+    check(sorted(p.name for p in (joiner.own / "Modpacks").iterdir()) == [name],
+          f"the joiner's Modpacks: {list((joiner.own / 'Modpacks').iterdir())}")
+    check((joiner.own / "Modpacks" / name).read_bytes() == archive,
+          f"the joiner's copy of {name} is not the host's")
+    check_installed(joiner)
+    for p, proc in ((joiner, jp), (host, hp)):
+        p.release.touch()
+        check(h.wait_exit(proc) == 0, f"{p.name} ended with status {proc.returncode}")
+        check(not p.message_lines(), f"{p.name} showed messages: {p.message_lines()}")
+    check_unchanged(joiner.game, before, "joiner's game after the game ended")
+
+
 CASES = {
     "HostAndJoin": lambda h: host_and_join(h, trace=True),
     "JoinerHasModpack": lambda h: host_and_join(h, joiner_has="same", countdown=True),
@@ -202,6 +241,8 @@ CASES = {
     "AlternateDownload": case_alternate,
     "HostKilled": case_host_killed,
     "NameWithSpace": case_name_with_space,
+    "LocaleGermanHostPlainJoiner": lambda h: case_locales(h, "de_DE.UTF-8", "C"),
+    "LocaleTurkishHostGermanJoiner": lambda h: case_locales(h, "tr_TR.UTF-8", "de_DE.UTF-8"),
 }
 
 
@@ -211,9 +252,11 @@ def main():
         parser.add_argument(name, required=True)
     parser.add_argument("--standin-exe")
     parser.add_argument("--screenshots")
+    parser.add_argument("--locales")
     parser.add_argument("case")
     args = parser.parse_args()
-    for name in ("korvane", "korvane_reg", "standin", "standin_exe", "work", "screenshots"):
+    for name in ("korvane", "korvane_reg", "standin", "standin_exe", "work", "screenshots",
+                 "locales"):
         if getattr(args, name):
             setattr(args, name, str(Path(getattr(args, name)).absolute()))
     if args.case == "Wine":

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "FakeClock.h"
+#include "ScopedLocale.h"
 #include "TempDir.h"
 #include "WireHelpers.h"
 #include "httpd/ContentTypeCache.h"
 #include "httpd/HttpClient.h"
 #include "httpd/HttpDate.h"
 #include "httpd/HttpServer.h"
+#include "httpd/MyHttpClient.h"
 #include "httpd/ResponseHeader.h"
 
 using httpd_test::Share;
@@ -92,4 +95,29 @@ TEST(HttpdResponse, ContentTypesAreCachedOnlyWhenKnown) {
     EXPECT_EQ(cache.GetContentType(".zip"), "text/plain");
 
     EXPECT_EQ(CContentTypeCache().GetContentType(".htm"), "text/html"); // the system's table
+}
+
+// Read by people and scripts on hosts all over the world: one form of date in every locale.
+TEST(RequestLog, DateAndTimeHaveOneFormInEveryLocale) {
+    const char* zone = std::getenv("TZ");
+    const std::string savedZone = zone ? zone : "";
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    testing_support::ScopedFakeClock clock; // 2001-09-09 01:46:40 UTC
+    CRequestInfo request;
+    request.m_nVerb = VERB_GET;
+    request.m_strURL = "/giantshost.htm";
+    request.m_PeerAddress.sin_addr.s_addr = htonl(0x7F000001);
+    request.m_PeerAddress.sin_port = htons(4660);
+    for (const char* locale : {testing_support::kGermanLocale, testing_support::kTurkishLocale}) {
+        testing_support::ScopedLocale scoped(locale);
+        EXPECT_EQ(FormatRequestLogLine(request),
+                  "09/09/01, 01:46:40, GET /giantshost.htm, Anonymous, 127.0.0.1, 4660\n")
+            << locale;
+    }
+    if (zone)
+        ::setenv("TZ", savedZone.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
 }

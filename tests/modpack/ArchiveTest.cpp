@@ -60,6 +60,30 @@ TEST_F(ArchiveTest, FlattensNamesAndNeverWritesOutsideTheCurrentFolder) {
     EXPECT_EQ(*m_dir.ReadFile("Giants/KRVTemp/Level.gzp"), "level");
 }
 
+// The zip format's own rule: a name flagged as UTF-8 (or valid UTF-8 anyway, as Linux tools write
+// it without the flag) is UTF-8; any other is code page 437, the DOS code page that Windows
+// zip tools of the game's time wrote (0x8E is Ä there, not Windows-1252's Ž). Every name lands
+// on disk in UTF-8, where Wine finds it under the Windows name.
+TEST_F(ArchiveTest, MemberNamesAreUtf8OrCodePage437) {
+    modpack_test::WriteArchive(m_dir / "a.zip", {{"\x9A"
+                                                  "berfall.gzp",
+                                                  "cp437"},
+                                                 {"\x8E"
+                                                  "rger.tga",
+                                                  "cp437"},
+                                                 {"Gr\xC3\xB6\xC3\x9F"
+                                                  "e.tga",
+                                                  "utf-8"}});
+    Extract(m_dir / "a.zip");
+    EXPECT_EQ(Extracted(), (std::vector<std::string>{"Gr\xC3\xB6\xC3\x9F"
+                                                     "e.tga",
+                                                     "\xC3\x84"
+                                                     "rger.tga",
+                                                     "\xC3\x9C"
+                                                     "berfall.gzp"}));
+    EXPECT_TRUE(m_messages.Empty());
+}
+
 TEST_F(ArchiveTest, ReadsArchivesOfCommonTools) {
     m_dir.WriteFile("src/Big.gzp", std::string(300000, 'g'));
     m_dir.WriteFile("src/Small.tga", "tga");

@@ -1,8 +1,13 @@
 // Reading a modpack's information, and the world list the installation writes from it.
 #include "ModpackTestKit.h"
+#include "ScopedLocale.h"
 #include "modpack/Korvane.h"
 
 namespace {
+
+std::string Word(uint32_t v) {
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
 
 class CatalogueTest : public modpack_test::EngineTest {
   protected:
@@ -31,6 +36,32 @@ TEST_F(CatalogueTest, ReadsCommentShareableAndText) {
     EXPECT_TRUE(m_messages.Empty());
 }
 
+// .krv files written with Notepad on Windows are Windows-1252; those written on Linux are UTF-8.
+// Both reach the list and the announcement as the same text, and the game gets its world names
+// in its own code page.
+TEST_F(CatalogueTest, InformationTextIsReadInEitherEncodingAndWorldsGoToTheGameInItsCodePage) {
+    const std::string utf8 = "modinfo_usermessage=F\xC3\xBCr Spieler: Gr\xC3\xB6\xC3\x9F"
+                             "e 3\r\n"
+                             "MODINFO_BINNAME=w_M\xC3\xBChle.bin\r\nmodinfo_bintype=12\r\n";
+    const std::string ansi = "modinfo_usermessage=F\xFCr Spieler: Gr\xF6\xDF"
+                             "e 3\r\n"
+                             "MODINFO_BINNAME=w_M\xFChle.bin\r\nmodinfo_bintype=12\r\n";
+    testing_support::ScopedLocale german(testing_support::kGermanLocale);
+    for (const std::string& text : {ansi, utf8}) {
+        AddModpack("Pack.gck", {{"Pack.krv", text}});
+        CLevelInfo info;
+        ASSERT_TRUE(m_engine.GetKRVInfoFromGCK("Pack.gck", info));
+        EXPECT_EQ(info.infoText, utf8);
+        EXPECT_EQ(info.comment, "F\xC3\xBCr Spieler: Gr\xC3\xB6\xC3\x9F"
+                                "e 3");
+        ASSERT_TRUE(m_engine.EditWorldlist(info));
+        const std::string list = *m_dir.ReadFile("Giants/bin/worldlist.bin");
+        EXPECT_EQ(list.substr(list.size() - 14),
+                  std::string("M\xFChle\0", 6) + Word(12) + Word(32));
+    }
+    EXPECT_TRUE(m_messages.Empty());
+}
+
 TEST_F(CatalogueTest, MissingInformationLeavesTheRecordAlone) {
     AddModpack("Bare.gck", {{"Sky.tga", "sky"}});
     CLevelInfo info;
@@ -45,10 +76,6 @@ TEST_F(CatalogueTest, MissingInformationLeavesTheRecordAlone) {
     EXPECT_FALSE(m_engine.GetKRVInfoFromGCK("Gone.gck", info));
     EXPECT_EQ(m_messages.Last().text, "No KRV info is stored in GCK file Gone.gck");
     EXPECT_EQ(m_messages.Texts().front().rfind("Zip error 1:\n", 0), 0u);
-}
-
-std::string Word(uint32_t v) {
-    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
 }
 
 TEST_F(CatalogueTest, WorldListLayoutIsByteExact) {

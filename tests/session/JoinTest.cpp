@@ -3,6 +3,7 @@
 
 #include "JoinFixture.h"
 #include "WebServerProcess.h"
+#include "modpack/FileSum.h"
 #include "session/JoinDecision.h"
 
 using testing_support::ClosedPort;
@@ -45,6 +46,62 @@ TEST_F(Join, MissingSharedModpacksAreDownloadedAppendedAndSelected) {
         EXPECT_EQ(joiner.ReadFile("Modpacks/" + name), hostedBytes) << name;
         EXPECT_EQ(list.entries.back(), name.substr(0, name.size() - 4));
     }
+}
+
+// An original host on Windows speaks Windows-1252: its name "Überfall.gck" is the byte 0xDC
+// followed by "berfall.gck", on the wire and in the path it serves the archive under.
+TEST_F(Join, AWindowsHostIsReadInItsCodePageAndServedTheNameItKnows) {
+    const std::string ansiName = "\xDC"
+                                 "berfall.gck";
+    const std::string utf8Name = "\xC3\x9C"
+                                 "berfall.gck";
+    const std::string archive = ArchiveBytes(5000, 3);
+    testing_support::TempDir windows;
+    windows.WriteFile(ansiName, archive);
+    const uint32_t sum = GetFileSum(windows.Path() + "\\" + ansiName);
+    const auto announce = [&](const std::string& name, const std::string& source) {
+        windows.WriteFile("giantshost.htm", Announcement(source, 5000, sum, name) +
+                                                "ModInfo_UserMessage=F\xFCr Spieler: Gr\xF6\xDF"
+                                                "e 3\\nViel Gl\xFC"
+                                                "ck\r\n");
+    };
+    WebServerProcess server(windows.Path(), "windows");
+    SetHostPort(server.Port());
+    g_strKorvaneDir = joiner.Path();
+    const std::string message = "F\xC3\xBCr Spieler: Gr\xC3\xB6\xC3\x9F"
+                                "e 3\r\nViel Gl\xC3\xBC"
+                                "ck";
+
+    // The joiner holds the same archive under its UTF-8 name; not shared, so only the local copy
+    // can make the join possible. The name matches in another letter case too, as on Windows.
+    joiner.WriteFile("Modpacks/" + utf8Name, archive);
+    for (const std::string& name : {ansiName, std::string("\xFC"
+                                                          "BERFALL.gck")}) {
+        list = FakeModpackList({"Arena", "\xC3\x9C"
+                                         "berfall"});
+        dialogs.infoCalls.clear();
+        announce(name, "");
+        EXPECT_TRUE(JoinHost({kCheck})) << name;
+        EXPECT_TRUE(messages.Empty()) << messages.Last().text;
+        ASSERT_EQ(dialogs.infoCalls.size(), 1u);
+        EXPECT_EQ(dialogs.infoCalls[0].statusText, DecideJoin(true, true, false).statusText);
+        EXPECT_EQ(dialogs.infoCalls[0].userMessage, message);
+        EXPECT_EQ(list.selected, 2);
+        EXPECT_EQ(dialogs.progressOpened, 0);
+    }
+
+    // Shared and missing here: fetched under the name the host knows, stored under the UTF-8 one.
+    std::filesystem::remove(joiner.Path() + "/Modpacks/" + utf8Name);
+    list = FakeModpackList({"Arena"});
+    announce(ansiName, "HOST");
+    std::filesystem::remove(windows.Path() + "/requests.log");
+    EXPECT_TRUE(JoinHost({kCheck}));
+    EXPECT_TRUE(messages.Empty()) << messages.Last().text;
+    EXPECT_EQ(JoinerModpacks(), (Files{{utf8Name, archive}}));
+    EXPECT_EQ(info.fileName, utf8Name);
+    EXPECT_EQ(list.entries.back(), "\xC3\x9C"
+                                   "berfall");
+    EXPECT_EQ(windows.ReadFile("requests.log"), "/giantshost.htm\n/" + ansiName + "\n");
 }
 
 TEST_F(Join, DecisionTable) {
@@ -193,6 +250,11 @@ TEST_F(Join, HostileAnnouncementsCannotWriteOutsideModpacks) {
                                  "Ar\x01na.gck",
                                  "..",
                                  ".gck",
+                                 "evil\r.gck",
+                                 ".bashrc",
+                                 ".Arena.gck",
+                                 "Ar\x81na.gck", // a byte Windows-1252 leaves undefined: a control
+                                 "Ar\xC2\x9Dna.gck",
                                  std::string("Ar\0na.gck", 9)};
     for (const std::string& name : names) {
         messages.Clear();

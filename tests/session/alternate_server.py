@@ -10,14 +10,40 @@ request. Prints its port and process id on the first line of its output once it 
 With "endless-announcement" as second argument, /giantshost.htm is an announcement of version
 0.3 that never ends; with "trickling-announcement", one that sends a byte every 0.2 s forever.
   anything else    the file from the folder (404 page when missing)
+With "windows" as second argument it plays an original Windows host instead: HTTP/1.0, file names
+are bytes (Windows-1252) compared with the percent-decoded path byte for byte, a path that names no
+file gets no answer at all, and every requested path is appended to requests.log in the folder.
 """
 import http.server
 import os
 import sys
 import time
+import urllib.parse
 
 ENDLESS_ANNOUNCEMENT = len(sys.argv) > 2 and sys.argv[2] == "endless-announcement"
 TRICKLING_ANNOUNCEMENT = len(sys.argv) > 2 and sys.argv[2] == "trickling-announcement"
+WINDOWS_HOST = len(sys.argv) > 2 and sys.argv[2] == "windows"
+
+
+class WindowsHost(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        wanted = urllib.parse.unquote_to_bytes(self.path.split("?", 1)[0])
+        with open("requests.log", "ab") as log:
+            log.write(wanted + b"\n")
+        name = wanted[1:]
+        if b"/" in name or name not in os.listdir(b"."):
+            return
+        with open(name, "rb") as f:
+            data = f.read()
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
@@ -76,7 +102,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
 def main():
     os.chdir(sys.argv[1])
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    handler = WindowsHost if WINDOWS_HOST else Handler
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
     server.daemon_threads = True
     print(server.server_address[1], os.getpid(), flush=True)
     server.serve_forever()

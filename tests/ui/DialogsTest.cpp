@@ -232,7 +232,9 @@ class DialogsTest : public QObject {
     }
 
     void mainDialogSortsTheListAndFollowsTheShareRules() {
-        for (const char* name : {"b.gck", "A.gck", "Z.GCK", "broken.gck", "notes.txt"})
+        // "\xDC" is a Windows-1252 "Ü": a name copied from Windows media, shown as Windows shows it.
+        for (const char* name :
+             {"b.gck", "A.gck", "Z.GCK", "broken.gck", "notes.txt", "\xDC" "berfall.gck"})
             m_dir.WriteFile(std::string("own/Modpacks/") + name, "");
         g_strKorvaneDir = m_dir / "own";
         CKorvaneDlg dialog;
@@ -247,7 +249,8 @@ class DialogsTest : public QObject {
         QStringList entries;
         for (int i = 0; i < list->count(); ++i)
             entries << list->item(i)->text();
-        QCOMPARE(entries, QStringList({"Do not install Modpack", "A", "b", "Z"}));
+        QCOMPARE(entries,
+                 QStringList({"Do not install Modpack", "A", "b", "Z", "\u00DC" "berfall"}));
         auto* share = Control<QCheckBox>(&dialog, 1012);
         auto* alternate = Control(&dialog, 1010);
         QCOMPARE(Text(&dialog, 1020),
@@ -268,8 +271,9 @@ class DialogsTest : public QObject {
         QVERIFY(!share->isChecked());
 
         QCOMPARE(dialog.FindEntry("z"), 3);
-        QCOMPARE(dialog.AppendEntry("new"), 4);
-        dialog.SelectEntry(4); // appended by a join, no record yet
+        QCOMPARE(dialog.FindEntry("\xC3\xBC" "BERFALL"), 4);
+        QCOMPARE(dialog.AppendEntry("new"), 5);
+        dialog.SelectEntry(5); // appended by a join, no record yet
         QVERIFY(!share->isEnabled());
     }
 
