@@ -154,7 +154,7 @@ TEST_F(Join, FailedDownloadsLeaveThePreviousArchiveAloneAndTheAlternateSourceIsF
         {Announcement("HOST", size, sum + 1), "Checksum error on downloaded file"},
         {Announcement("HOST", -5, sum), "Error, the host announced an invalid Modpack size (-5 "
                                         "bytes)"},
-        {Announcement("ftp://127.0.0.1", size, sum), "Couldn't download file"},
+        {Announcement("file://" + mirror.Path(), size, sum), "Couldn't download file"},
         {Announcement("host", size, sum), "Couldn't download file"},
         // A source that cannot be reached starts the check over (and the script cancels it).
         {Announcement("http://127.0.0.1:" + std::to_string(ClosedPort()), size, sum),
