@@ -1,11 +1,13 @@
 #include "session/ModpackDownload.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
 #include "app/RunLog.h"
 #include "app/Settings.h"
 #include "modpack/FileSum.h"
+#include "platform/Clock.h"
 #include "platform/GamePath.h"
 #include "platform/InternetClient.h"
 #include "platform/MessageBoxes.h"
@@ -44,7 +46,23 @@ std::string StallMessage() {
            std::to_string(seconds) + (seconds == 1 ? " second)" : " seconds)");
 }
 
+std::string TooSlowMessage(const TransferPace& pace, int64_t received) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(pace.Elapsed()).count();
+    return "Error, could not download Modpack correctly, the host sends too slowly (" +
+           std::to_string(received) + " bytes in " + std::to_string(seconds) +
+           " seconds; at least " + std::to_string(kRateFloor) + " bytes a second are needed)";
+}
+
 } // namespace
+
+bool TransferPace::TooSlow(TimePoint now, int64_t received) {
+    using std::chrono::milliseconds;
+    if (now > m_last)
+        m_elapsed += std::min(std::chrono::duration_cast<milliseconds>(now - m_last),
+                              milliseconds(kLongestClockStep));
+    m_last = now;
+    return m_elapsed >= kRateFloorGrace && received * 1000 < kRateFloor * m_elapsed.count();
+}
 
 std::string ModpackAddress(const HostAnnouncement& announcement, const std::string& hostAddress) {
     if (announcement.FileSource == "HOST")
@@ -102,9 +120,22 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
     int64_t received = 0;
     platform::ReadStatus ending = platform::ReadStatus::End;
     bool writeFailed = false;
+    enum class Stop { No, Cancelled, TooSlow } stop = Stop::No;
+    TransferPace pace(platform::Now());
     char piece[kPiece];
     for (;;) {
-        const platform::ReadResult got = remote.Read(piece, sizeof piece);
+        // Looked at between pieces and, while the host is silent, every kProgressPollInterval.
+        if (dialogs.ProgressCancelRequested()) {
+            stop = Stop::Cancelled;
+            break;
+        }
+        if (pace.TooSlow(platform::Now(), received)) {
+            stop = Stop::TooSlow;
+            break;
+        }
+        const platform::ReadResult got = remote.Read(piece, sizeof piece, kProgressPollInterval);
+        if (got.status == platform::ReadStatus::Waiting)
+            continue;
         if (got.status != platform::ReadStatus::Data) {
             ending = got.status;
             break;
@@ -117,6 +148,16 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
             writeFailed = true;
             break;
         }
+    }
+    if (stop != Stop::No) {
+        // The partial file goes with `local`; the archive the player had stays as it was.
+        remote.Close();
+        if (stop == Stop::Cancelled) {
+            Log("The player cancelled the download");
+            return DownloadResult::Failed;
+        }
+        ShowError(TooSlowMessage(pace, received));
+        return DownloadResult::Failed;
     }
     const std::string target = platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + fileName);
     struct stat existing {};

@@ -1,6 +1,7 @@
 // The download's ways out and its checks, against real hosts on loopback.
 #include <numeric>
 
+#include "FakeClock.h"
 #include "JoinFixture.h"
 #include "WebServerProcess.h"
 #include "session/ModpackDownload.h"
@@ -49,6 +50,71 @@ class Download : public JoinFixture {
     testing_support::TempDir mirror;
     Files before;
 };
+
+TEST_F(Download, CancelStopsTheTransferAtOnceAndKeepsTheOldArchive) {
+    WebServerProcess web(mirror.Path());
+    // Before the fix only this time-out ended the stalled transfer, with a message.
+    platform::SetInternetTimeouts({std::chrono::seconds(5), std::chrono::seconds(10)});
+    const std::string bytes = ArchiveBytes(400, 3); // 20 s of dripping
+    for (const std::string path : {"/stall", "/drip"}) {
+        SCOPED_TRACE(path);
+        Offer(bytes, web.Address() + path, SumOf(bytes));
+        dialogs.progressPolls = 0;
+        dialogs.onProgressPoll = [](int polls) { return polls > 5; };
+        EXPECT_FALSE(Replaced({})); // the player chose it: no message
+        EXPECT_EQ(dialogs.progressPolls, 6);
+    }
+}
+
+TEST_F(Download, ADrippingHostIsGivenUpBelowTheRateFloor) {
+    WebServerProcess web(mirror.Path());
+    testing_support::ScopedFakeClock clock;
+    // Every look at the dialog moves the clock on by the longest step that counts, so the minute
+    // of grace passes in a dozen looks.
+    dialogs.onProgressPoll = [&clock](int) {
+        clock.Advance(kLongestClockStep);
+        return false;
+    };
+    const std::string bytes = ArchiveBytes(400, 4); // 20 s of dripping
+    Offer(bytes, web.Address() + "/drip", SumOf(bytes));
+    messages.Clear();
+    EXPECT_FALSE(JoinHost({kCheck}));
+    EXPECT_EQ(JoinerModpacks(), before);
+    ASSERT_EQ(messages.Count(), 1u);
+    const std::string text = messages.Last().text;
+    EXPECT_TRUE(text.starts_with(
+        "Error, could not download Modpack correctly, the host sends too slowly ("))
+        << text;
+    EXPECT_TRUE(text.ends_with(" bytes in 60 seconds; at least 1024 bytes a second are needed)"))
+        << text;
+    EXPECT_LE(dialogs.progressPolls, 13);
+}
+
+TEST(TransferPace, GivesUpBelowTheFloorOnlyAfterTheGrace) {
+    using std::chrono::milliseconds;
+    const TransferPace::TimePoint start(std::chrono::seconds(1000));
+    const int64_t floorAtGrace = kRateFloor * kRateFloorGrace.count();
+    // Walks to `at` in steps the download would make.
+    const auto paceAt = [&](milliseconds at) {
+        TransferPace pace(start);
+        for (milliseconds t{0}; t < at; t += milliseconds(100))
+            pace.TooSlow(start + t, 0);
+        return pace;
+    };
+    const milliseconds grace = kRateFloorGrace;
+    EXPECT_FALSE(paceAt(grace).TooSlow(start + grace - milliseconds(1), 0));
+    EXPECT_TRUE(paceAt(grace).TooSlow(start + grace, floorAtGrace - 1));
+    EXPECT_FALSE(paceAt(grace).TooSlow(start + grace, floorAtGrace));
+    EXPECT_FALSE(paceAt(grace * 2).TooSlow(start + grace * 2, floorAtGrace * 2));
+    EXPECT_TRUE(paceAt(grace * 2).TooSlow(start + grace * 2, floorAtGrace * 2 - 1));
+
+    // The wall clock set back an hour, or forward a day, does not end a good transfer.
+    TransferPace pace(start);
+    EXPECT_FALSE(pace.TooSlow(start - std::chrono::hours(1), 0));
+    EXPECT_EQ(pace.Elapsed(), milliseconds(0));
+    EXPECT_FALSE(pace.TooSlow(start + std::chrono::hours(24), 0));
+    EXPECT_EQ(pace.Elapsed(), milliseconds(kLongestClockStep));
+}
 
 TEST_F(Download, FtpAlternateLocationsAreFollowedAndOtherSchemesRefused) {
     FtpServerProcess ftp(mirror.Path());
