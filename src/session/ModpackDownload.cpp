@@ -1,8 +1,13 @@
 #include "session/ModpackDownload.h"
 
+#include <zip.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "app/RunLog.h"
 #include "app/Settings.h"
@@ -51,6 +56,44 @@ std::string TooSlowMessage(const TransferPace& pace, int64_t received) {
     return "Error, could not download Modpack correctly, the host sends too slowly (" +
            std::to_string(received) + " bytes in " + std::to_string(seconds) +
            " seconds; at least " + std::to_string(kRateFloor) + " bytes a second are needed)";
+}
+
+enum class ArchiveCheck { Intact, Damaged, Stopped };
+
+// Reads every member of the zip archive at `path` to its end, which makes libzip compare each
+// with its stored CRC. Encrypted members and unknown methods cannot be checked, so they count as
+// damaged: such an archive could not be installed anyway. `keepGoing` is asked between pieces.
+ArchiveCheck CheckArchiveMembers(const std::string& path, const std::function<bool()>& keepGoing) {
+    int code = 0;
+    zip_t* opened = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    if (opened == nullptr) {
+        Log("The download is no zip archive (libzip error " + std::to_string(code) + ")");
+        return ArchiveCheck::Damaged;
+    }
+    const std::unique_ptr<zip_t, decltype(&zip_discard)> archive(opened, &zip_discard);
+    const zip_int64_t count = zip_get_num_entries(opened, 0);
+    std::vector<char> piece(64 * 1024);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_file_t* openedMember = zip_fopen_index(opened, static_cast<zip_uint64_t>(i), 0);
+        if (openedMember == nullptr) {
+            Log("Member " + std::to_string(i) + " of the download: " + zip_strerror(opened));
+            return ArchiveCheck::Damaged;
+        }
+        const std::unique_ptr<zip_file_t, decltype(&zip_fclose)> member(openedMember, &zip_fclose);
+        for (;;) {
+            if (!keepGoing())
+                return ArchiveCheck::Stopped;
+            const zip_int64_t got = zip_fread(openedMember, piece.data(), piece.size());
+            if (got < 0) {
+                Log("Member " + std::to_string(i) +
+                    " of the download: " + zip_file_strerror(openedMember));
+                return ArchiveCheck::Damaged;
+            }
+            if (got == 0)
+                break;
+        }
+    }
+    return ArchiveCheck::Intact;
 }
 
 } // namespace
@@ -183,6 +226,20 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
     if (announcement.FileSum != 0 && GetFileSum(local.TemporaryPath()) != announcement.FileSum) {
         ShowError("Checksum error on downloaded file");
         return DownloadResult::Failed;
+    }
+    // A sum of 0 is what a peer announces when it has none, so it proves nothing: the zip's own
+    // checksums decide whether the download may replace what the player has.
+    if (announcement.FileSum == 0) {
+        const ArchiveCheck check = CheckArchiveMembers(
+            local.TemporaryPath(), [&dialogs] { return !dialogs.ProgressCancelRequested(); });
+        if (check == ArchiveCheck::Stopped) {
+            Log("The player cancelled the download");
+            return DownloadResult::Failed;
+        }
+        if (check == ArchiveCheck::Damaged) {
+            ShowError("Checksum error on downloaded file");
+            return DownloadResult::Failed;
+        }
     }
     if (!local.Commit(target)) {
         ShowError("Error - could not write into Modpack directory");

@@ -49,8 +49,9 @@ std::string ModpackAddress(const HostAnnouncement& announcement, const std::stri
 
 // Downloads announcement.FileName (which the caller has checked to be a plain file name) into
 // Modpacks. The previous archive of that name is replaced only by a download that passed both
-// checks; on any failure, and when the player cancels, it is left as it was and nothing else is
-// left behind.
+// checks (with a FileSum of 0, which a peer may send for any archive, the zip's own checksums of
+// every member stand in for the sum); on any failure, and when the player cancels, it is left as
+// it was and nothing else is left behind.
 DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
                                    const std::string& hostAddress, ModpackList& list,
                                    JoinDialogs& dialogs);

@@ -1,4 +1,6 @@
 // The download's ways out and its checks, against real hosts on loopback.
+#include <zip.h>
+
 #include <numeric>
 
 #include "FakeClock.h"
@@ -19,6 +21,22 @@ namespace {
 uint32_t SumOf(const std::string& bytes) {
     return std::accumulate(bytes.begin(), bytes.end(), 0u,
                            [](uint32_t s, unsigned char c) { return s + c; });
+}
+
+// A zip archive of stored (uncompressed) members, so that a test can damage a member's bytes
+// without changing the archive's size or structure.
+std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& members) {
+    testing_support::TempDir folder;
+    const std::string path = folder / "a.zip";
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    for (const auto& [name, data] : members) {
+        zip_source_t* source = zip_source_buffer(archive, data.data(), data.size(), 0);
+        const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+    }
+    EXPECT_EQ(zip_close(archive), 0);
+    return folder.ReadFile("a.zip").value_or("");
 }
 
 class Download : public JoinFixture {
@@ -114,6 +132,31 @@ TEST(TransferPace, GivesUpBelowTheFloorOnlyAfterTheGrace) {
     EXPECT_EQ(pace.Elapsed(), milliseconds(0));
     EXPECT_FALSE(pace.TooSlow(start + std::chrono::hours(24), 0));
     EXPECT_EQ(pace.Elapsed(), milliseconds(kLongestClockStep));
+}
+
+TEST_F(Download, AZeroSumIsNoSumTheZipsOwnChecksumsDecide) {
+    const std::string good = StoredZip({{"arena.krv", "modinfo_name=Arena\r\n"},
+                                        {"Arena.gzp", std::string(3000, 'g') + "0123456789"}});
+    std::string damaged = good;
+    damaged[damaged.find("0123456789") + 4] ^= 0x01;
+    std::string brokenEnd = good; // the end of the central directory is gone
+    brokenEnd.replace(good.size() - 30, 30, 30, '\0');
+    const std::string notAZip = ArchiveBytes(good.size(), 5);
+    const std::string nothing; // no size and no sum announced, and an empty body
+    ASSERT_EQ(damaged.size(), good.size());
+
+    const std::pair<const char*, const std::string&> downloads[] = {{"damaged member", damaged},
+                                                                    {"broken end", brokenEnd},
+                                                                    {"no zip", notAZip},
+                                                                    {"nothing", nothing}};
+    for (const auto& [what, bytes] : downloads) {
+        SCOPED_TRACE(what);
+        Offer(bytes, "HOST", 0);
+        EXPECT_FALSE(Replaced({"Checksum error on downloaded file"}));
+    }
+    Offer(good, "HOST", 0);
+    EXPECT_TRUE(Replaced({}));
+    EXPECT_EQ(JoinerModpacks(), (Files{{"Arena.gck", good}}));
 }
 
 TEST_F(Download, FtpAlternateLocationsAreFollowedAndOtherSchemesRefused) {
