@@ -251,3 +251,9 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
         list.SelectEntry(list.AppendEntry(listName));
     return DownloadResult::Done;
 }
+
+void SweepInterruptedDownloads() {
+    if (g_strKorvaneDir.empty())
+        return;
+    PartialDownload::SweepLeftovers(platform::ResolvePath(g_strKorvaneDir + "\\Modpacks"));
+}

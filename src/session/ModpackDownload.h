@@ -55,3 +55,7 @@ std::string ModpackAddress(const HostAnnouncement& announcement, const std::stri
 DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
                                    const std::string& hostAddress, ModpackList& list,
                                    JoinDialogs& dialogs);
+
+// Removes what downloads interrupted by a kill or a crash left in Modpacks (their hidden
+// temporary files), leaving alone the one a running Korvane is writing. Called at start.
+void SweepInterruptedDownloads();

@@ -19,6 +19,7 @@
 #include "platform/FileSystem.h"
 #include "platform/GamePath.h"
 #include "session/HostAnnouncement.h"
+#include "session/ModpackDownload.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
 #include "ui/DialogUnits.h"
@@ -151,6 +152,7 @@ void CKorvaneDlg::OnInitDialog() {
     Log("CKorvaneDlg::OnInitDialog()");
     if (!GetRegistryItems())
         ui::EndProcess(0);
+    SweepInterruptedDownloads();
     LoadList();
     m_korvane.RestoreGiants();
     SelectEntry(0);

@@ -1,12 +1,17 @@
 // The download's ways out and its checks, against real hosts on loopback.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zip.h>
 
+#include <filesystem>
 #include <numeric>
 
 #include "FakeClock.h"
 #include "JoinFixture.h"
 #include "WebServerProcess.h"
 #include "session/ModpackDownload.h"
+#include "session/PartialDownload.h"
 
 using testing_support::ClosedPort;
 using testing_support::FakeModpackList;
@@ -179,6 +184,59 @@ TEST_F(Download, FtpAlternateLocationsAreFollowedAndOtherSchemesRefused) {
         Offer(bytes, source, SumOf(bytes));
         EXPECT_FALSE(Replaced({message}));
     }
+}
+
+TEST(PartialDownload, StartSweepsOnlyWhatInterruptedDownloadsLeft) {
+    testing_support::TempDir own;
+    const std::string modpacks = own / "Modpacks";
+    const Files kept = {
+        {"Arena.gck", "archive"},
+        {".Arena.gck.download-", "no unique part"},
+        {".Arena.gck.download-Ab12C", "too short"},
+        {".Arena.gck.download-Ab12C!", "not a letter or digit"},
+        {"Arena.gck.download-Ab12Cd", "not hidden"},
+        {"..download-Ab12Cd", "no name"},
+        {".D.gck.download-Ab12Cd/", ""},
+        {".D.gck.download-Ab12Cd/.E.gck.download-Ab12Cd", "below Modpacks"},
+    };
+    for (const auto& [name, bytes] : kept) {
+        if (name.ends_with("/"))
+            own.MakeDirectory("Modpacks/" + name);
+        else
+            own.WriteFile("Modpacks/" + name, bytes);
+    }
+    own.WriteFile("Share/.Arena.gck.download-Ab12Cd", "another folder");
+    own.WriteFile("outside", "a link's target");
+    std::filesystem::create_symlink(own / "outside", modpacks + "/.L.gck.download-Ab12Cd");
+    own.WriteFile("Modpacks/.Arena.gck.download-Ab12Cd", "left by a crash");
+    own.WriteFile("Modpacks/.Desert Storm.gck.download-0aZ9xQ", "left by a crash");
+    // A download killed half way, as a player closing the window from the task bar leaves it.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto* killed = new PartialDownload;
+        killed->Create(modpacks, "Killed.gck");
+        killed->Write("partial");
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    // A download running in another Korvane on the same folder.
+    PartialDownload running;
+    ASSERT_TRUE(running.Create(modpacks, "Running.gck"));
+    const std::string runningName = std::filesystem::path(running.TemporaryPath()).filename();
+    ASSERT_EQ(own.Snapshot("Modpacks").size(), kept.size() + 5);
+
+    g_strKorvaneDir = own.Path();
+    SweepInterruptedDownloads();
+    g_strKorvaneDir.clear();
+    Files expected = kept;
+    expected[".L.gck.download-Ab12Cd"] = "-> " + (own / "outside");
+    expected[runningName] = "";
+    EXPECT_EQ(own.Snapshot("Modpacks"), expected);
+    EXPECT_EQ(own.ReadFile("Share/.Arena.gck.download-Ab12Cd"), "another folder");
+    EXPECT_EQ(own.ReadFile("outside"), "a link's target");
+    ASSERT_TRUE(running.Write("complete") && running.Finish(PartialDownload::Durability::Unsynced));
+    EXPECT_TRUE(running.Commit(modpacks + "/Running.gck"));
 }
 
 } // namespace

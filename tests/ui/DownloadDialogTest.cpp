@@ -1,9 +1,10 @@
 // The download progress dialog during a real transfer from a host that stalls: it paints and
 // keeps taking events while no data comes, and its Cancel button (or Escape) ends the transfer.
-// Runs under the offscreen platform; the stalling host is the session tests' web server on
-// loopback.
+// Also the start-up sweep of what interrupted downloads left in Modpacks. Runs under the
+// offscreen platform; the stalling host is the session tests' web server on loopback.
 #include <QtTest>
 #include <QtWidgets>
+#include <cstdlib>
 #include <numeric>
 
 #include "FakeModpackList.h"
@@ -14,6 +15,8 @@
 #include "platform/InternetClient.h"
 #include "session/ModpackDownload.h"
 #include "ui/DownloadDlg.h"
+#include "ui/KorvaneDlg.h"
+#include "ui/ProgramArguments.h"
 #include "ui/QtJoinDialogs.h"
 
 namespace {
@@ -124,6 +127,33 @@ class DownloadDialogTest : public QObject {
             std::chrono::duration<double>(cancelled - painted.firstPaint).count();
         QVERIFY2(stalled >= 4 * seconds,
                  qPrintable(QString("%1 turns in %2 s").arg(stalled).arg(seconds)));
+    }
+
+    void startSweepsInterruptedDownloads() {
+        testing_support::TempDir dir;
+        for (const char* name : {"own/worldlist.bin", "own/KRVworldlist.bin", "own/Master.abx",
+                                 "game/bin/worldlist.bin", "game/giants.exe"})
+            dir.WriteFile(name, "x");
+        dir.WriteFile("own/Modpacks/.Arena.gck.download-Ab12Cd", "left by a kill");
+        dir.WriteFile("own/Modpacks/Arena.gck", "archive");
+        dir.WriteFile("registry.reg",
+                      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KRV]\r\n\"DestDir\"=\"" +
+                          (dir / "own") +
+                          "\"\r\n[HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants]\r\n"
+                          "\"DestDir\"=\"" +
+                          (dir / "game") + "\"\r\n");
+        ::setenv("KORVANE_REGISTRY", (dir / "registry.reg").c_str(), 1);
+        testing_support::ScopedMessageRecorder messages;
+        static char name[] = "korvane";
+        static char* argv[] = {name, nullptr};
+        ui::SetProgramArguments(1, argv);
+
+        CKorvaneDlg dialog;
+        dialog.SetInfoReader([](const std::string&, CLevelInfo&) { return true; });
+        dialog.OnInitDialog();
+        QCOMPARE(dir.Snapshot("own/Modpacks"),
+                 (std::map<std::string, std::string>{{"Arena.gck", "archive"}}));
+        QVERIFY(messages.Empty());
     }
 };
 
