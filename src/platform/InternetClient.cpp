@@ -357,15 +357,17 @@ OpenResult OpenURL(const std::string& typedUrl) {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, t.get());
     curl_multi_add_handle(t->multi, easy);
 
-    // Connecting is bounded by curl's own time-out; the answer must then come within the stall
-    // time-out, as any later piece of the body must.
-    // An ftp server sends no head; its first bytes of the file stand for it.
+    // Connecting and the whole head together get the connect and the stall time-out: a real
+    // server sends its head at once, and one that drips header lines must not hold us for as
+    // long as it keeps dripping. An ftp server sends no head; the first bytes of the file stand
+    // for it.
+    using SteadyClock = InternetStream::Transfer::SteadyClock;
     auto* raw = t.get();
-    t->quietSince = InternetStream::Transfer::SteadyClock::now();
+    const auto headTime = t->timeouts.connect + t->timeouts.stall;
+    t->quietSince = SteadyClock::now();
     const bool answered =
-        t->Pump([raw] { return raw->headDone; }, t->timeouts.connect + t->timeouts.stall,
-                InternetStream::Transfer::SteadyClock::time_point::max()) !=
-        InternetStream::Transfer::Pumped::Stalled;
+        t->Pump([raw] { return raw->headDone; }, headTime, t->quietSince + headTime) ==
+        InternetStream::Transfer::Pumped::Ready;
     if (t->headDone || (t->finished && t->result == CURLE_OK)) {
         opened.stream = std::make_unique<InternetStream>(std::move(t));
         return opened;

@@ -148,6 +148,8 @@ TEST_F(Join, FailedDownloadsLeaveThePreviousArchiveAloneAndTheAlternateSourceIsF
     const std::pair<std::string, std::string> cases[] = {
         {Announcement(web.Address() + "/cut", size, sum), kSizeMessage},
         {Announcement(web.Address() + "/endless", size, sum), kSizeMessage},
+        // A head dripped line by line counts as no answer once the time for one has passed.
+        {Announcement(web.Address() + "/slowhead", size, sum), kConnectMessage},
         {Announcement(web.Address() + "/stall", size, sum),
          "Error, could not download Modpack correctly, the host stopped sending (nothing "
          "received for 1 second)"},
