@@ -62,10 +62,12 @@ enum class ArchiveCheck { Intact, Damaged, Stopped };
 
 // Reads every member of the zip archive at `path` to its end, which makes libzip compare each
 // with its stored CRC. Encrypted members and unknown methods cannot be checked, so they count as
-// damaged: such an archive could not be installed anyway. `keepGoing` is asked between pieces.
+// damaged: such an archive could not be installed anyway. The archive is opened as the engine
+// opens it, without stricter structure checks that old zip tools' archives might not pass.
+// `keepGoing` is asked between pieces.
 ArchiveCheck CheckArchiveMembers(const std::string& path, const std::function<bool()>& keepGoing) {
     int code = 0;
-    zip_t* opened = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    zip_t* opened = zip_open(path.c_str(), ZIP_RDONLY, &code);
     if (opened == nullptr) {
         Log("The download is no zip archive (libzip error " + std::to_string(code) + ")");
         return ArchiveCheck::Damaged;

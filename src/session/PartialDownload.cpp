@@ -4,8 +4,6 @@
 #include <sys/file.h>
 #include <sys/statvfs.h>
 
-#include <cctype>
-
 namespace {
 
 // Pieces arrive 1 KiB at a time; the disk is written in larger steps.
@@ -99,9 +97,12 @@ bool PartialDownload::IsTemporaryName(std::string_view name) {
     if (name.size() < 1 + 1 + kTemporaryMark.size() + kUniqueLength || name.front() != '.')
         return false;
     const std::string_view unique = name.substr(name.size() - kUniqueLength);
-    for (const char c : unique)
-        if (!std::isalnum(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80)
+    for (const char c : unique) {
+        const bool letterOrDigit =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!letterOrDigit)
             return false;
+    }
     const std::string_view rest = name.substr(0, name.size() - kUniqueLength);
     return rest.substr(rest.size() - kTemporaryMark.size()) == kTemporaryMark;
 }
