@@ -310,6 +310,11 @@ std::string EscapeUnsafeBytes(const std::string& url) {
 } // namespace
 
 OpenResult OpenURL(const std::string& typedUrl) {
+    return OpenURL(typedUrl, std::chrono::milliseconds::max(), {});
+}
+
+OpenResult OpenURL(const std::string& typedUrl, std::chrono::milliseconds lookEvery,
+                   const std::function<bool()>& keepWaiting) {
     const std::string url = EscapeUnsafeBytes(typedUrl);
     OpenResult opened;
     // Only an explicit http, https or ftp address is opened (the schemes the Windows client of
@@ -362,12 +367,26 @@ OpenResult OpenURL(const std::string& typedUrl) {
     // long as it keeps dripping. An ftp server sends no head; the first bytes of the file stand
     // for it.
     using SteadyClock = InternetStream::Transfer::SteadyClock;
+    using Pumped = InternetStream::Transfer::Pumped;
     auto* raw = t.get();
     const auto headTime = t->timeouts.connect + t->timeouts.stall;
     t->quietSince = SteadyClock::now();
-    const bool answered =
-        t->Pump([raw] { return raw->headDone; }, headTime, t->quietSince + headTime) ==
-        InternetStream::Transfer::Pumped::Ready;
+    const auto deadline = t->quietSince + headTime;
+    Pumped pumped = Pumped::Waiting;
+    for (;;) {
+        const auto now = SteadyClock::now();
+        const auto until =
+            keepWaiting && lookEvery < headTime ? std::min(deadline, now + lookEvery) : deadline;
+        pumped = t->Pump([raw] { return raw->headDone; }, headTime, until);
+        if (pumped != Pumped::Waiting || SteadyClock::now() >= deadline)
+            break;
+        if (!keepWaiting()) {
+            opened.failure = OpenFailure::Cancelled;
+            opened.detail = "given up while waiting for " + url;
+            return opened;
+        }
+    }
+    const bool answered = pumped == Pumped::Ready;
     if (t->headDone || (t->finished && t->result == CURLE_OK)) {
         opened.stream = std::make_unique<InternetStream>(std::move(t));
         return opened;

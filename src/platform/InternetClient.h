@@ -13,6 +13,7 @@
 // between the peers.
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -77,6 +78,7 @@ enum class OpenFailure {
     NoStream,         // the address cannot be opened at all: not http, https or ftp, malformed,
                       // redirected too often or to another scheme; or an ftp server refused
                       // the login or has no such file
+    Cancelled,        // the caller's keepWaiting said to stop before the answer came
 };
 
 struct OpenResult {
@@ -86,6 +88,11 @@ struct OpenResult {
 };
 
 OpenResult OpenURL(const std::string& url);
+// The same, but asks `keepWaiting` at least every `lookEvery` while the answer has not come, so
+// that the caller can keep a window painted and take a Cancel; once it answers false, the
+// transfer is dropped and the failure is Cancelled.
+OpenResult OpenURL(const std::string& url, std::chrono::milliseconds lookEvery,
+                   const std::function<bool()>& keepWaiting);
 
 // A file name made fit to stand as one segment of an address: every byte but letters, digits and
 // "-._~" is written as %XX, so "Desert Storm.gck" becomes "Desert%20Storm.gck" and a "#" or "?"

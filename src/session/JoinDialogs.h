@@ -4,8 +4,8 @@
 //
 // Order of calls during one join: RunHostCheck (again after each restart), then ShowModpackInfo
 // at most once, then, when a download runs, OpenProgress, SetProgressRange, SetProgressPosition
-// for every piece received and ProgressCancelRequested between pieces and while the host is
-// silent, and CloseProgress (also when the download fails or is cancelled).
+// for every piece received and ProgressCancelRequested while waiting for the host and between
+// pieces, and CloseProgress (also when the download fails or is cancelled).
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -39,7 +39,7 @@ public:
     virtual void SetProgressRange(uint32_t totalBytes) = 0;
     virtual void SetProgressPosition(uint32_t receivedBytes) = 0;
     virtual void CloseProgress() = 0;
-    // Called between pieces and, while the host sends nothing, at least every
+    // Called between pieces and, while the host is asked or sends nothing, at least every
     // kProgressPollInterval: keeps the dialog painted and tells whether the player asked to stop
     // the download (its Cancel button, Escape or the close box). Once true, it stays true until
     // the dialog closes.

@@ -126,9 +126,19 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
         return DownloadResult::Failed;
     }
 
+    // The dialog is up while the host is asked, too, so that a host slow to answer can be
+    // cancelled and the window paints meanwhile.
+    ProgressDialog progress(dialogs);
+    dialogs.SetProgressRange(static_cast<uint32_t>(announcement.FileSize));
+
     const std::string address = ModpackAddress(announcement, hostAddress);
     Log("Downloading " + address);
-    platform::OpenResult opened = platform::OpenURL(address);
+    platform::OpenResult opened = platform::OpenURL(
+        address, kProgressPollInterval, [&dialogs] { return !dialogs.ProgressCancelRequested(); });
+    if (opened.failure == platform::OpenFailure::Cancelled) {
+        Log("The player cancelled the download");
+        return DownloadResult::Failed;
+    }
     if (opened.failure == platform::OpenFailure::ConnectionFailed) {
         Log("Connection failed: " + opened.detail);
         ShowError("Couldn't connect to host (host likely not running KRV)\n"
@@ -156,9 +166,6 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
                   std::to_string(*freeSpace) + " bytes free in " + modpacks);
         return DownloadResult::Failed;
     }
-
-    ProgressDialog progress(dialogs);
-    dialogs.SetProgressRange(static_cast<uint32_t>(announcement.FileSize));
 
     // 64 bits, so that a body far longer than announced cannot wrap the count; the transfer is
     // given up as soon as it exceeds the announced size, since it can no longer pass the check.

@@ -79,7 +79,7 @@ TEST_F(Download, CancelStopsTheTransferAtOnceAndKeepsTheOldArchive) {
     // Without a way out, only this time-out would end the stalled transfer, with a message.
     platform::SetInternetTimeouts({std::chrono::seconds(5), std::chrono::seconds(10)});
     const std::string bytes = ArchiveBytes(400, 3); // 20 s of dripping
-    for (const std::string path : {"/stall", "/drip"}) {
+    for (const std::string path : {"/silent", "/stall", "/drip"}) {
         SCOPED_TRACE(path);
         Offer(bytes, web.Address() + path, SumOf(bytes));
         dialogs.progressPolls = 0;
@@ -110,7 +110,6 @@ TEST_F(Download, ADrippingHostIsGivenUpBelowTheRateFloor) {
         << text;
     EXPECT_TRUE(text.ends_with(" bytes in 60 seconds; at least 1024 bytes a second are needed)"))
         << text;
-    EXPECT_LE(dialogs.progressPolls, 13);
 }
 
 TEST(TransferPace, GivesUpBelowTheFloorOnlyAfterTheGrace) {

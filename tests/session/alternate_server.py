@@ -7,6 +7,7 @@ request. Prints its port and process id on the first line of its output once it 
   /stall/NAME      announces the whole size of NAME, sends 10 bytes and then nothing
   /drip/NAME       announces the whole size of NAME, sends one byte of it every 0.05 s
   /slowhead/NAME   sends a header line every 0.2 s for 20 s, then NAME
+  /silent/NAME     answers nothing for 120 s
   /endless/NAME    200 without a length, then an endless body
   /headers/        the request's header lines as the body
 With "endless-announcement" as second argument, /giantshost.htm is an announcement of version
@@ -60,6 +61,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                     time.sleep(0.05)
             except OSError:
                 pass
+        elif kind == "silent":
+            time.sleep(120)
         elif kind == "slowhead":
             with open(name, "rb") as f:
                 data = f.read()
