@@ -69,6 +69,10 @@ struct InternetStream::Transfer {
     bool closed = false;
     CURLcode result = CURLE_OK;
     std::size_t activity = 0; // grows with every piece of head or body received
+    // Since when the peer has sent nothing we were waiting for: set when a wait for the head or
+    // for more of the body begins, moved on by everything that arrives.
+    SteadyClock::time_point quietSince = SteadyClock::now();
+    bool waiting = false; // a Read returned Waiting and the same wait goes on
 
     // The head of the response being received: redirects and interim answers are skipped.
     long blockStatus = 0;
@@ -155,10 +159,14 @@ struct InternetStream::Transfer {
         }
     }
 
-    // Runs the transfer until `ready` holds or it has ended. False when nothing arrived for
-    // `limit` in a row.
-    template <typename Ready> bool Pump(Ready ready, std::chrono::milliseconds limit) {
-        auto lastSeen = SteadyClock::now();
+    enum class Pumped { Ready, Stalled, Waiting };
+
+    // Runs the transfer until `ready` holds or it has ended (Ready), until nothing has arrived for
+    // `stall` since `quietSince` (Stalled), or until `until` has come (Waiting).
+    template <typename Ready>
+    Pumped Pump(Ready ready, std::chrono::milliseconds stall, SteadyClock::time_point until) {
+        using std::chrono::duration_cast;
+        using std::chrono::milliseconds;
         std::size_t seen = activity;
         while (!ready() && !finished) {
             int running = 0;
@@ -173,15 +181,18 @@ struct InternetStream::Transfer {
             const auto now = SteadyClock::now();
             if (activity != seen) {
                 seen = activity;
-                lastSeen = now;
+                quietSince = now;
             }
-            const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastSeen);
-            if (idle >= limit)
-                return false;
-            const auto wait = std::min(limit - idle, kLongestPoll);
+            const auto idle = duration_cast<milliseconds>(now - quietSince);
+            if (idle >= stall)
+                return Pumped::Stalled;
+            if (now >= until)
+                return Pumped::Waiting;
+            const auto left = duration_cast<milliseconds>(until - now);
+            const auto wait = std::min({stall - idle, left, kLongestPoll});
             curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr);
         }
-        return true;
+        return Pumped::Ready;
     }
 
     void Resume() {
@@ -214,14 +225,37 @@ long InternetStream::StatusCode() const {
 }
 
 ReadResult InternetStream::Read(char* buffer, std::size_t size) {
+    return Read(buffer, size, std::chrono::milliseconds::max());
+}
+
+ReadResult InternetStream::Read(char* buffer, std::size_t size,
+                                std::chrono::milliseconds longestWait) {
+    using SteadyClock = Transfer::SteadyClock;
     Transfer& t = *m_transfer;
     if (t.closed || size == 0)
         return {0, ReadStatus::End};
     if (t.Available() == 0 && !t.finished && !t.timedOut) {
+        const auto now = SteadyClock::now();
+        if (!t.waiting) {
+            t.waiting = true;
+            t.quietSince = now;
+        }
+        const auto until = longestWait >= std::chrono::duration_cast<std::chrono::milliseconds>(
+                                              SteadyClock::time_point::max() - now)
+                               ? SteadyClock::time_point::max()
+                               : now + longestWait;
         t.Resume();
-        if (!t.Pump([&t] { return t.Available() > 0; }, t.timeouts.stall))
+        switch (t.Pump([&t] { return t.Available() > 0; }, t.timeouts.stall, until)) {
+        case Transfer::Pumped::Stalled:
             t.timedOut = true;
+            break;
+        case Transfer::Pumped::Waiting:
+            return {0, ReadStatus::Waiting};
+        case Transfer::Pumped::Ready:
+            break;
+        }
     }
+    t.waiting = false;
     if (t.Available() > 0) {
         const std::size_t count = std::min(size, t.Available());
         std::memcpy(buffer, t.buffer.data() + t.offset, count);
@@ -276,13 +310,21 @@ std::string EscapeUnsafeBytes(const std::string& url) {
 } // namespace
 
 OpenResult OpenURL(const std::string& typedUrl) {
+    return OpenURL(typedUrl, std::chrono::milliseconds::max(), {});
+}
+
+OpenResult OpenURL(const std::string& typedUrl, std::chrono::milliseconds lookEvery,
+                   const std::function<bool()>& keepWaiting) {
     const std::string url = EscapeUnsafeBytes(typedUrl);
     OpenResult opened;
-    // Only an explicit http or https address is opened: curl would guess a scheme for anything
-    // else, and a word such as "host/Arena.gck" must not become a request to some machine.
-    if (!StartsWithNoCase(url, "http://") && !StartsWithNoCase(url, "https://")) {
+    // Only an explicit http, https or ftp address is opened (the schemes the Windows client of
+    // our peers opens for an alternate location): curl would guess a scheme for anything else,
+    // and a word such as "host/Arena.gck" must not become a request to some machine, nor a
+    // "file:" or "scp:" address a way into the player's own files.
+    if (!StartsWithNoCase(url, "http://") && !StartsWithNoCase(url, "https://") &&
+        !StartsWithNoCase(url, "ftp://")) {
         opened.failure = OpenFailure::NoStream;
-        opened.detail = "not an http or https address";
+        opened.detail = "not an http, https or ftp address";
         return opened;
     }
     InitialiseCurlOnce();
@@ -299,7 +341,8 @@ OpenResult OpenURL(const std::string& typedUrl) {
 
     CURL* easy = t->easy;
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
+    // A redirect stays on the web: an http answer cannot send us to an ftp server.
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(kMaxRedirects));
@@ -319,11 +362,31 @@ OpenResult OpenURL(const std::string& typedUrl) {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, t.get());
     curl_multi_add_handle(t->multi, easy);
 
-    // Connecting is bounded by curl's own time-out; the answer must then come within the stall
-    // time-out, as any later piece of the body must.
+    // Connecting and the whole head together get the connect and the stall time-out: a real
+    // server sends its head at once, and one that drips header lines must not hold us for as
+    // long as it keeps dripping. An ftp server sends no head; the first bytes of the file stand
+    // for it.
+    using SteadyClock = InternetStream::Transfer::SteadyClock;
+    using Pumped = InternetStream::Transfer::Pumped;
     auto* raw = t.get();
-    const bool answered =
-        t->Pump([raw] { return raw->headDone; }, t->timeouts.connect + t->timeouts.stall);
+    const auto headTime = t->timeouts.connect + t->timeouts.stall;
+    t->quietSince = SteadyClock::now();
+    const auto deadline = t->quietSince + headTime;
+    Pumped pumped = Pumped::Waiting;
+    for (;;) {
+        const auto now = SteadyClock::now();
+        const auto until =
+            keepWaiting && lookEvery < headTime ? std::min(deadline, now + lookEvery) : deadline;
+        pumped = t->Pump([raw] { return raw->headDone; }, headTime, until);
+        if (pumped != Pumped::Waiting || SteadyClock::now() >= deadline)
+            break;
+        if (!keepWaiting()) {
+            opened.failure = OpenFailure::Cancelled;
+            opened.detail = "given up while waiting for " + url;
+            return opened;
+        }
+    }
+    const bool answered = pumped == Pumped::Ready;
     if (t->headDone || (t->finished && t->result == CURLE_OK)) {
         opened.stream = std::make_unique<InternetStream>(std::move(t));
         return opened;
@@ -338,6 +401,11 @@ OpenResult OpenURL(const std::string& typedUrl) {
     case CURLE_URL_MALFORMAT:
     case CURLE_TOO_MANY_REDIRECTS:
     case CURLE_WEIRD_SERVER_REPLY:
+    // The ftp server was reached but will not hand the file over.
+    case CURLE_LOGIN_DENIED:
+    case CURLE_REMOTE_ACCESS_DENIED:
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+    case CURLE_FTP_COULDNT_RETR_FILE:
         opened.failure = OpenFailure::NoStream;
         break;
     default:

@@ -1,6 +1,7 @@
 #pragma once
-// The internet client of the join path: opens an http or https address with a GET request and
-// hands the response body back as a blocking stream of raw bytes, whatever the status code.
+// The internet client of the join path: opens an http, https or ftp address (a GET request, or
+// the file's retrieval) and hands the body back as a blocking stream of raw bytes, whatever the
+// status code.
 //
 // Lifecycle: OpenURL connects, sends the request, follows redirects (at most kMaxRedirects) and
 // returns once the headers of the final response have arrived, or tells why it could not. The
@@ -12,6 +13,7 @@
 // between the peers.
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +39,7 @@ enum class ReadStatus {
     End,      // the body is complete
     TimedOut, // the peer sent nothing for the stall time-out
     Broken,   // the connection failed before the body was complete
+    Waiting,  // nothing arrived within the caller's wait; the transfer goes on
 };
 
 struct ReadResult {
@@ -56,6 +59,10 @@ class InternetStream {
     // ended, or the transfer failed. After End, TimedOut or Broken every further call says the
     // same.
     ReadResult Read(char* buffer, std::size_t size);
+    // The same, but returns Waiting once `longestWait` has passed without a byte, so that the
+    // caller can keep a window painted and look at a Cancel button while a slow host is silent.
+    // The stall time-out counts across such calls from the last byte received.
+    ReadResult Read(char* buffer, std::size_t size, std::chrono::milliseconds longestWait);
     // The status code of the final response (after redirects).
     long StatusCode() const;
     // Ends the transfer; further reads report End. Safe to call more than once.
@@ -68,8 +75,10 @@ class InternetStream {
 enum class OpenFailure {
     None,
     ConnectionFailed, // no such host, refused, unreachable, no answer, or no response head
-    NoStream,         // the address cannot be opened at all: not http or https, malformed,
-                      // redirected too often or to another scheme
+    NoStream,         // the address cannot be opened at all: not http, https or ftp, malformed,
+                      // redirected too often or to another scheme; or an ftp server refused
+                      // the login or has no such file
+    Cancelled,        // the caller's keepWaiting said to stop before the answer came
 };
 
 struct OpenResult {
@@ -79,6 +88,11 @@ struct OpenResult {
 };
 
 OpenResult OpenURL(const std::string& url);
+// The same, but asks `keepWaiting` at least every `lookEvery` while the answer has not come, so
+// that the caller can keep a window painted and take a Cancel; once it answers false, the
+// transfer is dropped and the failure is Cancelled.
+OpenResult OpenURL(const std::string& url, std::chrono::milliseconds lookEvery,
+                   const std::function<bool()>& keepWaiting);
 
 // A file name made fit to stand as one segment of an address: every byte but letters, digits and
 // "-._~" is written as %XX, so "Desert Storm.gck" becomes "Desert%20Storm.gck" and a "#" or "?"

@@ -1,11 +1,18 @@
 #include "session/ModpackDownload.h"
 
+#include <zip.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "app/RunLog.h"
 #include "app/Settings.h"
 #include "modpack/FileSum.h"
+#include "platform/Clock.h"
 #include "platform/GamePath.h"
 #include "platform/InternetClient.h"
 #include "platform/MessageBoxes.h"
@@ -44,7 +51,63 @@ std::string StallMessage() {
            std::to_string(seconds) + (seconds == 1 ? " second)" : " seconds)");
 }
 
+std::string TooSlowMessage(const TransferPace& pace, int64_t received) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(pace.Elapsed()).count();
+    return "Error, could not download Modpack correctly, the host sends too slowly (" +
+           std::to_string(received) + " bytes in " + std::to_string(seconds) +
+           " seconds; at least " + std::to_string(kRateFloor) + " bytes a second are needed)";
+}
+
+enum class ArchiveCheck { Intact, Damaged, Stopped };
+
+// Reads every member of the zip archive at `path` to its end, which makes libzip compare each
+// with its stored CRC. Encrypted members and unknown methods cannot be checked, so they count as
+// damaged: such an archive could not be installed anyway. The archive is opened as the engine
+// opens it, without stricter structure checks that old zip tools' archives might not pass.
+// `keepGoing` is asked between pieces.
+ArchiveCheck CheckArchiveMembers(const std::string& path, const std::function<bool()>& keepGoing) {
+    int code = 0;
+    zip_t* opened = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    if (opened == nullptr) {
+        Log("The download is no zip archive (libzip error " + std::to_string(code) + ")");
+        return ArchiveCheck::Damaged;
+    }
+    const std::unique_ptr<zip_t, decltype(&zip_discard)> archive(opened, &zip_discard);
+    const zip_int64_t count = zip_get_num_entries(opened, 0);
+    std::vector<char> piece(64 * 1024);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_file_t* openedMember = zip_fopen_index(opened, static_cast<zip_uint64_t>(i), 0);
+        if (openedMember == nullptr) {
+            Log("Member " + std::to_string(i) + " of the download: " + zip_strerror(opened));
+            return ArchiveCheck::Damaged;
+        }
+        const std::unique_ptr<zip_file_t, decltype(&zip_fclose)> member(openedMember, &zip_fclose);
+        for (;;) {
+            if (!keepGoing())
+                return ArchiveCheck::Stopped;
+            const zip_int64_t got = zip_fread(openedMember, piece.data(), piece.size());
+            if (got < 0) {
+                Log("Member " + std::to_string(i) +
+                    " of the download: " + zip_file_strerror(openedMember));
+                return ArchiveCheck::Damaged;
+            }
+            if (got == 0)
+                break;
+        }
+    }
+    return ArchiveCheck::Intact;
+}
+
 } // namespace
+
+bool TransferPace::TooSlow(TimePoint now, int64_t received) {
+    using std::chrono::milliseconds;
+    if (now > m_last)
+        m_elapsed += std::min(std::chrono::duration_cast<milliseconds>(now - m_last),
+                              milliseconds(kLongestClockStep));
+    m_last = now;
+    return m_elapsed >= kRateFloorGrace && received * 1000 < kRateFloor * m_elapsed.count();
+}
 
 std::string ModpackAddress(const HostAnnouncement& announcement, const std::string& hostAddress) {
     // The host serves the archive under the bytes it announced (Windows-1252 from a Windows host),
@@ -67,9 +130,19 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
         return DownloadResult::Failed;
     }
 
+    // The dialog is up while the host is asked, too, so that a host slow to answer can be
+    // cancelled and the window paints meanwhile.
+    ProgressDialog progress(dialogs);
+    dialogs.SetProgressRange(static_cast<uint32_t>(announcement.FileSize));
+
     const std::string address = ModpackAddress(announcement, hostAddress);
     Log("Downloading " + address);
-    platform::OpenResult opened = platform::OpenURL(address);
+    platform::OpenResult opened = platform::OpenURL(
+        address, kProgressPollInterval, [&dialogs] { return !dialogs.ProgressCancelRequested(); });
+    if (opened.failure == platform::OpenFailure::Cancelled) {
+        Log("The player cancelled the download");
+        return DownloadResult::Failed;
+    }
     if (opened.failure == platform::OpenFailure::ConnectionFailed) {
         Log("Connection failed: " + opened.detail);
         ShowError("Couldn't connect to host (host likely not running KRV)\n"
@@ -98,17 +171,27 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
         return DownloadResult::Failed;
     }
 
-    ProgressDialog progress(dialogs);
-    dialogs.SetProgressRange(static_cast<uint32_t>(announcement.FileSize));
-
     // 64 bits, so that a body far longer than announced cannot wrap the count; the transfer is
     // given up as soon as it exceeds the announced size, since it can no longer pass the check.
     int64_t received = 0;
     platform::ReadStatus ending = platform::ReadStatus::End;
     bool writeFailed = false;
+    enum class Stop { No, Cancelled, TooSlow } stop = Stop::No;
+    TransferPace pace(platform::Now());
     char piece[kPiece];
     for (;;) {
-        const platform::ReadResult got = remote.Read(piece, sizeof piece);
+        // Looked at between pieces and, while the host is silent, every kProgressPollInterval.
+        if (dialogs.ProgressCancelRequested()) {
+            stop = Stop::Cancelled;
+            break;
+        }
+        if (pace.TooSlow(platform::Now(), received)) {
+            stop = Stop::TooSlow;
+            break;
+        }
+        const platform::ReadResult got = remote.Read(piece, sizeof piece, kProgressPollInterval);
+        if (got.status == platform::ReadStatus::Waiting)
+            continue;
         if (got.status != platform::ReadStatus::Data) {
             ending = got.status;
             break;
@@ -121,6 +204,16 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
             writeFailed = true;
             break;
         }
+    }
+    if (stop != Stop::No) {
+        // The partial file goes with `local`; the archive the player had stays as it was.
+        remote.Close();
+        if (stop == Stop::Cancelled) {
+            Log("The player cancelled the download");
+            return DownloadResult::Failed;
+        }
+        ShowError(TooSlowMessage(pace, received));
+        return DownloadResult::Failed;
     }
     const std::string target = platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + fileName);
     struct stat existing {};
@@ -147,6 +240,20 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
         ShowError("Checksum error on downloaded file");
         return DownloadResult::Failed;
     }
+    // A sum of 0 is what a peer announces when it has none, so it proves nothing: the zip's own
+    // checksums decide whether the download may replace what the player has.
+    if (announcement.FileSum == 0) {
+        const ArchiveCheck check = CheckArchiveMembers(
+            local.TemporaryPath(), [&dialogs] { return !dialogs.ProgressCancelRequested(); });
+        if (check == ArchiveCheck::Stopped) {
+            Log("The player cancelled the download");
+            return DownloadResult::Failed;
+        }
+        if (check == ArchiveCheck::Damaged) {
+            ShowError("Checksum error on downloaded file");
+            return DownloadResult::Failed;
+        }
+    }
     if (!local.Commit(target)) {
         ShowError("Error - could not write into Modpack directory");
         return DownloadResult::Failed;
@@ -156,4 +263,10 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
     if (list.FindEntry(listName) < 0)
         list.SelectEntry(list.AppendEntry(listName));
     return DownloadResult::Done;
+}
+
+void SweepInterruptedDownloads() {
+    if (g_strKorvaneDir.empty())
+        return;
+    PartialDownload::SweepLeftovers(platform::ResolvePath(g_strKorvaneDir + "\\Modpacks"));
 }

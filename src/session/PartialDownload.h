@@ -33,10 +33,18 @@ class PartialDownload {
     // Bytes that the folder's file system can still take, or nothing when it cannot tell.
     static std::optional<uint64_t> FreeSpace(const std::string& directory);
 
+    // True for the names Create gives: "." + a target name + ".download-" + six letters or digits.
+    static bool IsTemporaryName(std::string_view name);
+    // Removes the regular files of `directory` with such names that no running download holds
+    // (each holds a lock on its file for as long as it is open; the kernel drops it when the
+    // process dies). Nothing else in the folder, and nothing below it, is touched.
+    static void SweepLeftovers(const std::string& directory);
+
   private:
     bool Flush();
 
     platform::sys::FileDescriptor m_file;
+    platform::sys::FileDescriptor m_lock; // held until the file is committed or removed
     std::string m_tempPath;
     std::string m_pending;
     off_t m_written = 0;        // bytes written to the file so far

@@ -17,14 +17,21 @@ CDownloadDlg::CDownloadDlg(QWidget* parent) : QDialog(parent) {
     m_progress->setMinimumSize(ui::Dlu(this, 218, 14));
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
-    auto* cancel = new QPushButton("Cancel", this);
-    SetControlId(cancel, 2);
-    cancel->setEnabled(false);
-    cancel->setVisible(false);
+    m_cancel = new QPushButton("Cancel", this);
+    SetControlId(m_cancel, 2);
+    m_cancel->setAutoDefault(false);
+    connect(m_cancel, &QPushButton::clicked, this, &CDownloadDlg::OnCancel);
 
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(m_progress, 1);
-    layout->addWidget(cancel);
+    layout->addWidget(m_cancel);
+}
+
+void CDownloadDlg::OnCancel() {
+    m_bCancelRequested = true;
+    // The download stops at its next look, within a tenth of a second; until then the button
+    // shows that it was heard.
+    m_cancel->setEnabled(false);
 }
 
 int CDownloadDlg::Scaled(uint32_t value) const {

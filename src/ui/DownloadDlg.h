@@ -1,10 +1,12 @@
 #pragma once
-// The download progress dialog, modeless: a bar from 0 to the file size, and a Cancel button that
-// is hidden and disabled, because a download cannot be cancelled.
+// The download progress dialog, modeless: a bar from 0 to the file size, and a Cancel button.
+// Cancel, Escape and the close box do not close the dialog themselves; they ask the download to
+// stop, and the download closes the dialog once it has let go of the transfer.
 #include <QDialog>
 #include <cstdint>
 
 class QProgressBar;
+class QPushButton;
 
 class CDownloadDlg : public QDialog {
     Q_OBJECT
@@ -16,12 +18,16 @@ class CDownloadDlg : public QDialog {
     void SetPosition(uint32_t position);
     QProgressBar* Bar() const { return m_progress; }
 
-    // Escape and the close box must not end a download in progress.
-    void reject() override {}
+    bool CancelRequested() const { return m_bCancelRequested; }
+    // Escape and the close box count as Cancel.
+    void reject() override { OnCancel(); }
 
   private:
     int Scaled(uint32_t value) const;
+    void OnCancel();
 
     QProgressBar* m_progress = nullptr;
+    QPushButton* m_cancel = nullptr;
     uint32_t m_total = 0;
+    bool m_bCancelRequested = false;
 };

@@ -20,6 +20,7 @@
 #include "platform/GamePath.h"
 #include "platform/WindowsText.h"
 #include "session/HostAnnouncement.h"
+#include "session/ModpackDownload.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
 #include "ui/DialogUnits.h"
@@ -154,6 +155,7 @@ void CKorvaneDlg::OnInitDialog() {
     Log("CKorvaneDlg::OnInitDialog()");
     if (!GetRegistryItems())
         ui::EndProcess(0);
+    SweepInterruptedDownloads();
     LoadList();
     m_korvane.RestoreGiants();
     SelectEntry(0);

@@ -2,6 +2,7 @@
 // The join path's dialogs as real Qt windows, for the engine's DownloadLevel.
 #include <QPointer>
 #include <QWidget>
+#include <chrono>
 #include <memory>
 
 #include "session/JoinDialogs.h"
@@ -23,10 +24,14 @@ class QtJoinDialogs final : public JoinDialogs {
     void SetProgressRange(uint32_t totalBytes) override;
     void SetProgressPosition(uint32_t receivedBytes) override;
     void CloseProgress() override;
+    bool ProgressCancelRequested() override;
 
   private:
+    void Repaint(bool always);
+
     QPointer<QWidget> m_mainWindow;
     QPointer<CDownloadDlg> m_progress;
     // The download owns the thread: nothing the player does meanwhile is acted on.
     std::unique_ptr<InputBlocker> m_blockInput;
+    std::chrono::steady_clock::time_point m_lastRepaint;
 };

@@ -5,6 +5,9 @@ request. Prints its port and process id on the first line of its output once it 
   /redirect/NAME   302 to /NAME
   /cut/NAME        announces the whole size of NAME, sends half of it and closes
   /stall/NAME      announces the whole size of NAME, sends 10 bytes and then nothing
+  /drip/NAME       announces the whole size of NAME, sends one byte of it every 0.05 s
+  /slowhead/NAME   sends a header line every 0.2 s for 20 s, then NAME
+  /silent/NAME     answers nothing for 120 s
   /endless/NAME    200 without a length, then an endless body
   /headers/        the request's header lines as the body
 With "endless-announcement" as second argument, /giantshost.htm is an announcement of version
@@ -73,6 +76,34 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.wfile.flush()
             if kind == "stall":
                 time.sleep(120)
+        elif kind == "drip":
+            with open(name, "rb") as f:
+                data = f.read()
+            self._head(len(data))
+            try:
+                for i in range(len(data)):
+                    self.wfile.write(data[i : i + 1])
+                    self.wfile.flush()
+                    time.sleep(0.05)
+            except OSError:
+                pass
+        elif kind == "silent":
+            time.sleep(120)
+        elif kind == "slowhead":
+            with open(name, "rb") as f:
+                data = f.read()
+            try:
+                self.send_response(200)
+                self.flush_headers()
+                for i in range(100):
+                    self.wfile.write(b"X-Line-%d: dripped\r\n" % i)
+                    self.wfile.flush()
+                    time.sleep(0.2)
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.write(data)
+            except OSError:
+                pass
         elif kind == "headers":
             body = str(self.headers).encode()
             self._head(len(body))

@@ -36,4 +36,9 @@ void ScriptedJoinDialogs::CloseProgress() {
     ++progressClosed;
 }
 
+bool ScriptedJoinDialogs::ProgressCancelRequested() {
+    ++progressPolls;
+    return onProgressPoll && onProgressPoll(progressPolls);
+}
+
 } // namespace testing_support

@@ -7,6 +7,7 @@
 //   korvane.SetJoinDialogs(&dialogs);
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ class ScriptedJoinDialogs : public JoinDialogs {
     int progressUpdates = 0;
     uint32_t lastPosition = 0;
     bool positionsIncreasing = true; // every update was above the one before it
+    int progressPolls = 0;
+    // Asked at every look the download takes at the progress dialog, with the number of looks
+    // so far; true presses Cancel. Unset: never pressed.
+    std::function<bool(int)> onProgressPoll;
 
     HostCheckResult RunHostCheck() override;
     bool RunModpackInfo(const std::string& statusText, const std::string& userMessage,
@@ -42,6 +47,7 @@ class ScriptedJoinDialogs : public JoinDialogs {
     void SetProgressRange(uint32_t totalBytes) override;
     void SetProgressPosition(uint32_t receivedBytes) override;
     void CloseProgress() override;
+    bool ProgressCancelRequested() override;
 };
 
 } // namespace testing_support

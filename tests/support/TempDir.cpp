@@ -39,7 +39,8 @@ std::map<std::string, std::string> Walk(const std::string& root, bool withConten
     std::error_code error;
     for (auto it = fs::recursive_directory_iterator(root, error);
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        const std::string name = fs::relative(it->path(), root).generic_string();
+        // Lexically: fs::relative would follow a symbolic link and name its target instead.
+        const std::string name = it->path().lexically_relative(root).generic_string();
         if (it->is_symlink())
             tree[name] = "-> " + fs::read_symlink(it->path()).string();
         else if (it->is_directory())
