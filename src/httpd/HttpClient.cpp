@@ -87,7 +87,10 @@ bool CHttpClient::MapUrlToFile(std::string& path) {
         if (c == '/')
             c = '\\';
     }
-    if (local.find("..") != std::string::npos)
+    // Only a ".." that names the folder above can leave the share: one inside a name
+    // ("Arena..v2.gck") is an ordinary file name and is served.
+    const std::string wrapped = "\\" + local + "\\";
+    if (wrapped.find("\\..\\") != std::string::npos)
         return false;
 
     // Directory parts are tried from the deepest to the shallowest.

@@ -31,7 +31,7 @@ class CHttpClient {
     virtual void SendAuthRequest(const std::string& realm); // 401 challenge
     virtual void SendFile(const std::string& path);         // 200, 304, 401 or 404
     // Maps the request path to a Windows-style file path under a share directory; false for a
-    // path with ".." or a zero byte anywhere, or one no alias covers.
+    // path with a ".." folder or a zero byte anywhere, or one no alias covers.
     virtual bool MapUrlToFile(std::string& path);
     // Called once the head is parsed; false makes the request fail with 400.
     virtual bool OnRequestParsed() { return true; }
