@@ -28,6 +28,14 @@ inline constexpr int kListenBacklog = 5;
 // of this size; they are never loaded whole.
 inline constexpr std::size_t kFileChunk = 4096;
 
+// A request log line carries at most this much of the request path and of the user name; the
+// rest is cut off and the line says so, so that one line always goes out in one write.
+inline constexpr std::size_t kLogPathBytes = 512;
+inline constexpr std::size_t kLogUserBytes = 64;
+// What the console keeps of lines that standard output could not take yet; beyond it lines are
+// dropped and counted.
+inline constexpr std::size_t kConsoleBacklogBytes = 64 * 1024;
+
 // The pause between the two beeps that announce a served announcement file.
 inline constexpr uint32_t kBeepPauseMs = 100;
 
