@@ -71,21 +71,41 @@ TEST(HttpdSocket, ReadUntilStopsSearchingAtAZeroByte) {
     }
 }
 
-TEST(HttpdSocket, ReadUntilTimesOutFromTheLastByte) {
-    // Each piece arrives well within a second of the last, though the whole takes longer.
+TEST(HttpdSocket, ReadUntilEndsOnSilenceTrickleOrClose) {
+    // Each piece arrives well within the silence time-out of the last, though the whole takes
+    // longer than it.
     SocketPair pair;
     pair.Write({"GET ", "/ ", "HTTP/1.0", "\r\n", "\r\n"}, 300);
     EXPECT_TRUE(pair.Read(1000));
 
-    // A half head and then a closed peer: given up after the time-out, without spinning.
+    const auto timed = [](SocketPair& p, uint32_t silenceMs, uint32_t wholeMs) {
+        const auto start = steady_clock::now();
+        EXPECT_FALSE(p.socket.ReadUntil(p.buffer, "\r\n\r\n", silenceMs, httpd::kHeadGrowthStep,
+                                        httpd::kMaxHeadBytes, wholeMs));
+        return duration_cast<milliseconds>(steady_clock::now() - start).count();
+    };
+    // Silence after half a head: given up after the silence time-out.
     SocketPair silent;
     silent.Write({"GET / HTTP/1.0\r\n"});
-    std::this_thread::sleep_for(milliseconds(50));
-    silent.ClosePeer();
-    const auto start = steady_clock::now();
-    EXPECT_FALSE(silent.Read(300));
-    const auto spent = duration_cast<milliseconds>(steady_clock::now() - start).count();
-    EXPECT_GE(spent, 300);
-    EXPECT_LT(spent, 3000);
+    const auto silentSpent = timed(silent, 500, 60000);
+    EXPECT_GE(silentSpent, 500);
+    EXPECT_LT(silentSpent, 3000);
     EXPECT_EQ(silent.Text(), "GET / HTTP/1.0\r\n");
+
+    // A byte every 100 ms never lets the silence time-out pass; the bound on the whole ends it.
+    SocketPair trickle;
+    trickle.Write(std::vector<std::string>(40, "a"), 100);
+    const auto trickleSpent = timed(trickle, 1000, 800);
+    EXPECT_GE(trickleSpent, 800);
+    EXPECT_LT(trickleSpent, 2500);
+
+    // A peer that closes, after half a head or without a byte, ends the wait at once.
+    for (const std::string sent : {"GET / HTTP/1.0\r\n", ""}) {
+        SocketPair closed;
+        closed.Write({sent});
+        std::this_thread::sleep_for(milliseconds(50));
+        closed.ClosePeer();
+        EXPECT_LT(timed(closed, 30000, 60000), 1000) << sent;
+        EXPECT_EQ(closed.Text(), sent);
+    }
 }
