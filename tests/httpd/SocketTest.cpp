@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "WireHelpers.h"
@@ -19,16 +20,32 @@ struct SocketPair {
         peer = fds[1];
     }
     ~SocketPair() { ClosePeer(); }
-    // Sends the pieces from another thread, each `gapMs` after the one before.
-    void Write(std::vector<std::string> pieces, int gapMs = 0) const {
-        std::thread([fd = peer, pieces, gapMs] {
+    // Sends the pieces from another thread, each `gapMs` after the one before, until the peer is
+    // closed.
+    void Write(std::vector<std::string> pieces, int gapMs = 0) {
+        writer = std::thread([this, pieces, gapMs] {
             for (const std::string& piece : pieces) {
                 std::this_thread::sleep_for(milliseconds(gapMs));
-                [[maybe_unused]] ssize_t n = ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL);
+                if (closing)
+                    return;
+                [[maybe_unused]] ssize_t n = ::send(peer, piece.data(), piece.size(), MSG_NOSIGNAL);
             }
-        }).detach();
+        });
     }
-    void ClosePeer() { ::close(std::exchange(peer, -1)); }
+    // Closes the peer once the writer has finished or given up (a send that the socket under
+    // test no longer reads fails once the peer is shut down).
+    void ClosePeer() {
+        closing = true;
+        ::shutdown(peer, SHUT_RDWR);
+        if (writer.joinable())
+            writer.join();
+        ::close(std::exchange(peer, -1));
+    }
+    // Waits until every piece has been sent.
+    void Sent() {
+        if (writer.joinable())
+            writer.join();
+    }
     bool Read(uint32_t timeoutMs = 2000) {
         return socket.ReadUntil(buffer, "\r\n\r\n", timeoutMs, httpd::kHeadGrowthStep,
                                 httpd::kMaxHeadBytes);
@@ -37,6 +54,8 @@ struct SocketPair {
 
     CTcpSocket socket;
     int peer = -1;
+    std::thread writer;
+    std::atomic<bool> closing{false};
     std::vector<char> buffer = std::vector<char>(httpd::kFirstHeadBuffer, 0);
 };
 
@@ -103,7 +122,7 @@ TEST(HttpdSocket, ReadUntilEndsOnSilenceTrickleOrClose) {
     for (const std::string sent : {"GET / HTTP/1.0\r\n", ""}) {
         SocketPair closed;
         closed.Write({sent});
-        std::this_thread::sleep_for(milliseconds(50));
+        closed.Sent();
         closed.ClosePeer();
         EXPECT_LT(timed(closed, 30000, 60000), 1000) << sent;
         EXPECT_EQ(closed.Text(), sent);
