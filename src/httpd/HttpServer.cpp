@@ -150,8 +150,8 @@ bool CHttpServer::WaitForRoom() {
 bool CHttpServer::Admit(const Accepted& connection) {
     const in_addr_t address = connection.peer.sin_addr.s_addr;
     std::lock_guard<std::mutex> guard(m_connectionLock);
-    std::size_t& held = m_PeerConnections[address];
-    if (held >= m_Settings.m_nMaxConnectionsPerPeer)
+    const auto peer = m_PeerConnections.find(address);
+    if (peer != m_PeerConnections.end() && peer->second >= m_Settings.m_nMaxConnectionsPerPeer)
         return false;
     if (m_nIdleWorkers <= m_Queue.size() && m_Workers.size() < m_Settings.m_nMaxConnections) {
         std::unique_ptr<CHttpClient> client = m_Settings.m_pClientClass
@@ -167,7 +167,7 @@ bool CHttpServer::Admit(const Accepted& connection) {
                 return false;
         }
     }
-    ++held;
+    ++m_PeerConnections[address];
     m_Connections.emplace(connection.socket, address);
     m_Queue.push_back(connection);
     m_workSignal.notify_one();
