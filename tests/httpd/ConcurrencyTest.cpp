@@ -129,8 +129,10 @@ TEST_F(HttpdConcurrency, MisbehavingClientsHoldNeitherOthersNorTheStop) {
             std::this_thread::sleep_for(milliseconds(100));
     });
     ASSERT_TRUE(WaitForConnections(4));
-    std::this_thread::sleep_for(milliseconds(300)); // the transfer fills both buffers and stalls
-    EXPECT_GE(FilesOpenInShare(), 1u);
+    // The transfer fills both ends' buffers and stalls, holding the archive open.
+    for (int i = 0; i < 500 && FilesOpenInShare() == 0; ++i)
+        std::this_thread::sleep_for(milliseconds(10));
+    EXPECT_EQ(FilesOpenInShare(), 1u);
 
     // None of them keeps another player from the announcement.
     int elapsed = 0;
