@@ -15,3 +15,13 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 300
 
 tests/package/check-package.sh
+
+# The server serves connections on threads of their own: its tests and the session's (host and
+# joiner over the real server) run once more under ThreadSanitizer, in a build of their own.
+tsan=build/tsan
+cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_TSAN=ON \
+  -DKORVANE_TESTS=ON -DKORVANE_GUI=OFF >/dev/null
+cmake --build "$tsan" --target httpd_tests httpd_port_tests korvane_session_tests
+TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+  ctest --test-dir "$tsan" --output-on-failure -j2 --timeout 300 \
+  -R '^(Httpd(Concurrency|Wire|Socket|Ports|Parser|Response)|HostAnnouncement|InternetClient|JoinTexts|Hosting|Join)\.'

@@ -53,7 +53,12 @@ bench_start_nginx() {
   local dir=$1 root=$2
   mkdir -p "$dir"
   BENCH_NGINX_PORT=$(bench_free_port)
+  # Run as root (a private namespace of unshare -r included), nginx would hand its temporary
+  # folders to "nobody", who may not exist there; it keeps them itself instead.
+  local user=""
+  [[ $(id -u) -eq 0 ]] && user="user root;"
   cat >"$dir/nginx.conf" <<CONF
+$user
 daemon off;
 master_process off;
 worker_processes 1;

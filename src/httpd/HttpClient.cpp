@@ -16,13 +16,15 @@ void CHttpClient::HandleConnection(int socket, const sockaddr_in& peer) {
     m_Request.m_PeerAddress = peer;
     m_bBroken = false;
 
-    const uint32_t timeout = m_pServer->Settings().m_dwRequestTimeout;
-    // A client that stops taking data must not hold the listener (and a stop) for good.
-    m_Socket.SetSendTimeout(timeout);
+    const CServerSettings& settings = m_pServer->Settings();
+    // A client that stops taking data must not hold a worker for good.
+    m_Socket.SetSendTimeout(settings.m_dwRequestTimeout);
     std::vector<char> head(httpd::kFirstHeadBuffer, 0);
-    if (m_Socket.ReadUntil(head, "\r\n\r\n", timeout, httpd::kHeadGrowthStep, httpd::kMaxHeadBytes))
+    if (m_Socket.ReadUntil(head, "\r\n\r\n", settings.m_dwRequestTimeout, httpd::kHeadGrowthStep,
+                           httpd::kMaxHeadBytes, settings.m_dwHeadReadLimit))
         ServeRequest(head.data());
 
+    m_pServer->ForgetConnection(m_Socket.Handle());
     m_Socket.Close();
     m_Request = CRequestInfo{};
 }
@@ -87,7 +89,10 @@ bool CHttpClient::MapUrlToFile(std::string& path) {
         if (c == '/')
             c = '\\';
     }
-    if (local.find("..") != std::string::npos)
+    // Only a ".." that names the folder above can leave the share: one inside a name
+    // ("Arena..v2.gck") is an ordinary file name and is served.
+    const std::string wrapped = "\\" + local + "\\";
+    if (wrapped.find("\\..\\") != std::string::npos)
         return false;
 
     // Directory parts are tried from the deepest to the shallowest.

@@ -1,8 +1,8 @@
 #pragma once
 // The request handler: serves one accepted connection from reading its head to closing it.
 //
-// One handler object is made when a listener starts and serves every connection of that run, one
-// after another on the listener thread. HandleConnection reads the head (bounded in time and
+// Each worker of a listener run has a handler object of its own that serves the worker's
+// connections one after another. HandleConnection reads the head (bounded in time and
 // size), parses it, asks OnRequestParsed, then answers by method: GET and HEAD only for the
 // announcement file, the hosted archive and the installer; DELETE with credentials gets a page
 // but deletes nothing; other methods get 501. The request record is reset after every connection.
@@ -23,7 +23,7 @@ class CHttpClient {
     virtual ~CHttpClient() = default;
 
     void SetServer(CHttpServer* server) { m_pServer = server; }
-    // Serves one connection and closes `socket` before it returns.
+    // Serves one connection and closes `socket` before it returns (telling the server first).
     void HandleConnection(int socket, const sockaddr_in& peer);
 
     virtual void SendErrorPage(int code);                   // 400, 404 or 501
@@ -31,7 +31,7 @@ class CHttpClient {
     virtual void SendAuthRequest(const std::string& realm); // 401 challenge
     virtual void SendFile(const std::string& path);         // 200, 304, 401 or 404
     // Maps the request path to a Windows-style file path under a share directory; false for a
-    // path with ".." or a zero byte anywhere, or one no alias covers.
+    // path with a ".." folder or a zero byte anywhere, or one no alias covers.
     virtual bool MapUrlToFile(std::string& path);
     // Called once the head is parsed; false makes the request fail with 400.
     virtual bool OnRequestParsed() { return true; }

@@ -7,7 +7,20 @@
 #include <cstdio>
 
 #include "httpd/Console.h"
+#include "httpd/HttpLimits.h"
 #include "platform/Clock.h"
+
+namespace {
+
+// The text as it may stand in a log line: control characters shown as "?", and cut after `limit`
+// bytes, saying how long it was, so that one line never grows past what one write takes whole.
+std::string Shown(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit)
+        return Printable(text);
+    return Printable(text.substr(0, limit)) + "...(cut, " + std::to_string(text.size()) + " bytes)";
+}
+
+} // namespace
 
 std::string FormatRequestLogLine(const CRequestInfo& request) {
     const time_t now = std::chrono::system_clock::to_time_t(platform::Now());
@@ -23,9 +36,10 @@ std::string FormatRequestLogLine(const CRequestInfo& request) {
 
     const std::string user = request.m_strUserName.empty() ? "Anonymous" : request.m_strUserName;
     const auto* address = reinterpret_cast<const unsigned char*>(&request.m_PeerAddress.sin_addr);
-    // Path and user come from the network: control characters in them must not reach a terminal.
-    const std::string url = Printable(request.m_strURL);
-    const std::string shownUser = Printable(user);
+    // Path and user come from the network: control characters in them must not reach a terminal,
+    // and their length is the client's choice.
+    const std::string url = Shown(request.m_strURL, httpd::kLogPathBytes);
+    const std::string shownUser = Shown(user, httpd::kLogUserBytes);
     const int length =
         std::snprintf(nullptr, 0, "%s, %s, %s %s, %s, %d.%d.%d.%d, %d\n", date, time,
                       VerbName(request.m_nVerb), url.c_str(), shownUser.c_str(), address[0],

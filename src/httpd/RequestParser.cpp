@@ -84,11 +84,14 @@ bool ParseRequestLine(std::string_view line, CRequestInfo& request) {
     std::string_view target = NextToken(line, ' ');
     if (target.empty())
         return false;
-    request.m_strURL = PercentDecode(target);
+    // The query is cut off before decoding, so that an escaped "?" (%3F) in a modpack's name is
+    // part of the path, as the joiner meant it.
+    request.m_strURL = PercentDecode(target.substr(0, target.find('?')));
 
-    // Decoding comes first, so an encoded "@" or "?" acts like the plain character.
+    // User information stands before an "@" that ends a first part without "/": a path itself
+    // always begins with "/", so an "@" later in it (escaped or not) belongs to the file name.
     const std::size_t at = request.m_strURL.find('@');
-    if (at != std::string::npos) {
+    if (at != std::string::npos && request.m_strURL.find('/') > at) {
         std::string userInfo = request.m_strURL.substr(0, at);
         const std::size_t colon = userInfo.find(':');
         if (colon != std::string::npos) {
@@ -100,9 +103,6 @@ bool ParseRequestLine(std::string_view line, CRequestInfo& request) {
         request.m_strURL.erase(0, at + 1);
         request.m_bCredentials = true;
     }
-    const std::size_t query = request.m_strURL.find('?');
-    if (query != std::string::npos)
-        request.m_strURL.erase(query);
 
     std::string_view version = NextToken(line, ' ');
     if (version.empty()) {

@@ -99,6 +99,15 @@ void CTcpSocket::Close() {
     }
 }
 
+void CTcpSocket::CloseHandle(int handle) {
+    if (handle != kInvalid)
+        ::close(handle);
+}
+
+void CTcpSocket::ShutDown(int handle) {
+    ::shutdown(handle, SHUT_RDWR);
+}
+
 bool CTcpSocket::IsReadable(bool& readable, uint32_t timeoutMs) {
     readable = false;
     pollfd entry{m_hSocket, POLLIN, 0};
@@ -125,14 +134,17 @@ uint16_t CTcpSocket::LocalPort() const {
 }
 
 bool CTcpSocket::ReadUntil(std::vector<char>& buffer, std::string_view terminator,
-                           uint32_t timeoutMs, std::size_t growthStep, std::size_t maxBytes) {
+                           uint32_t timeoutMs, std::size_t growthStep, std::size_t maxBytes,
+                           uint32_t wholeTimeoutMs) {
     if (buffer.empty())
         buffer.resize(1);
     std::size_t received = 0;
-    uint32_t last = TickCountMs();
+    const uint32_t start = TickCountMs();
+    uint32_t last = start;
     buffer[0] = 0;
     for (;;) {
-        if (TickCountMs() - last > timeoutMs) {
+        const uint32_t now = TickCountMs();
+        if (now - last > timeoutMs || now - start > wholeTimeoutMs) {
             buffer[received] = 0;
             return false;
         }
@@ -150,7 +162,9 @@ bool CTcpSocket::ReadUntil(std::vector<char>& buffer, std::string_view terminato
             received += static_cast<std::size_t>(n);
             last = TickCountMs();
         }
-        if (n < 0) {
+        // A peer that has closed its side can send nothing more: waiting out the time-out would
+        // only keep a worker (and a port scanner's probe would hold one for the whole of it).
+        if (n < 0 || (n == 0 && space > 0)) {
             buffer[received] = 0;
             return false;
         }
@@ -162,10 +176,6 @@ bool CTcpSocket::ReadUntil(std::vector<char>& buffer, std::string_view terminato
             std::vector<char> grown(std::min(buffer.size() + growthStep, maxBytes + 1), 0);
             std::memcpy(grown.data(), buffer.data(), std::strlen(buffer.data()));
             buffer.swap(grown);
-        } else if (n == 0 && space > 0) {
-            // The peer has closed its side: the socket stays readable for good, so pause
-            // instead of spinning until the time-out ends the wait.
-            std::this_thread::sleep_for(std::chrono::milliseconds(httpd::kReadWaitMs));
         }
 
         std::string_view text(buffer.data());

@@ -41,20 +41,26 @@ class CTcpSocket {
     // One receive call: bytes received, 0 when the peer has closed its side, -1 on error.
     ssize_t Receive(void* buffer, std::size_t length);
     void Close();
+    // Closes a handle that no object holds (a connection refused at once).
+    static void CloseHandle(int handle);
+    // Cuts a connection (or wakes a listening socket) from another thread: a wait on it returns
+    // at once, a read sees the end of the stream and a send fails. The handle stays open.
+    static void ShutDown(int handle);
     // Takes over a handle; a handle held before is not closed.
     void Attach(int handle) { m_hSocket = handle; }
     // Waits up to timeoutMs (0 polls). False only when the wait itself fails.
     bool IsReadable(bool& readable, uint32_t timeoutMs);
 
     // Collects data into `buffer` (whose size is the first buffer size, at least 1) until
-    // `terminator` arrives. The time-out counts from the last byte received, not from the start;
-    // a peer that closes its side does not end the wait, only the time-out does. When the buffer
-    // fills it grows by growthStep, but never beyond maxBytes + 1: a head that reaches maxBytes
-    // without the terminator fails like a time-out. On success the text is cut terminator-length
-    // bytes before the end of everything received. The text in `buffer` is zero-terminated
-    // whatever the result.
+    // `terminator` arrives. It fails when timeoutMs pass without a byte, when wholeTimeoutMs pass
+    // since the call (however the bytes trickle), and at once when the peer closes its side,
+    // since no terminator can come any more. When the buffer fills it grows by growthStep, but
+    // never beyond maxBytes + 1: a head that reaches maxBytes without the terminator fails like a
+    // time-out. On success the text is cut terminator-length bytes before the end of everything
+    // received. The text in `buffer` is zero-terminated whatever the result.
     bool ReadUntil(std::vector<char>& buffer, std::string_view terminator, uint32_t timeoutMs,
-                   std::size_t growthStep, std::size_t maxBytes);
+                   std::size_t growthStep, std::size_t maxBytes,
+                   uint32_t wholeTimeoutMs = UINT32_MAX);
 
     // An accepted socket whose peer takes nothing for this long counts as broken.
     void SetSendTimeout(uint32_t timeoutMs);

@@ -1,7 +1,9 @@
 #include "platform/SystemCalls.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/sendfile.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -138,6 +140,32 @@ bool WriteAll(int fd, std::string_view bytes)
         bytes.remove_prefix(static_cast<size_t>(put));
     }
     return true;
+}
+
+ssize_t WriteSome(int fd, std::string_view bytes)
+{
+    const ssize_t sent = RetryOnInterrupt(
+        [&] { return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT); });
+    if (sent >= 0 || errno != ENOTSOCK)
+        return sent;
+    // A pipe whose reader has gone raises SIGPIPE, which would end the process: it is held back
+    // on this thread for the write, and one it raised is taken before it is let through.
+    sigset_t pipeSignal;
+    sigset_t before;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+    const ssize_t written =
+        RetryOnInterrupt([&] { return ::write(fd, bytes.data(), bytes.size()); });
+    if (written < 0 && errno == EPIPE) {
+        ErrnoKeeper keep;
+        const timespec none{};
+        while (RetryOnInterrupt([&] { return ::sigtimedwait(&pipeSignal, nullptr, &none); }) ==
+               SIGPIPE) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return written;
 }
 
 bool ReadAll(int fd, std::string& out)

@@ -42,6 +42,10 @@ FileDescriptor CreateUniqueFile(const std::string& directory, std::string_view p
 ssize_t Read(int fd, void* buffer, size_t size);
 // Writes all of `bytes` or fails.
 bool WriteAll(int fd, std::string_view bytes);
+// One write of as much of `bytes` as the file takes now: the count written, or -1 with errno.
+// On a socket it never waits (EAGAIN when full); other files wait only when opened blocking. A
+// reader that has gone away gives EPIPE, never SIGPIPE.
+ssize_t WriteSome(int fd, std::string_view bytes);
 // Reads until end of file.
 bool ReadAll(int fd, std::string& out);
 // Copies the rest of `in` to `out` from their current offsets, in the kernel where it can.

@@ -7,16 +7,19 @@ Exit status 0 when the case passed, 77 when it cannot run here (no display serve
 
 import argparse
 import os
+import random
 import re
 import shutil
 import signal
+import socket
 import sys
+import threading
 import time
 from pathlib import Path
 
 sys.dont_write_bytecode = True  # keep the source tree clean of __pycache__
-from arena import announcement, arena, check_installed
-from harness import MAIN_TITLE, Failure, Harness, check, check_unchanged, snapshot
+from arena import MEMBERS, announcement, arena, check_installed
+from harness import MAIN_TITLE, Failure, Harness, check, check_unchanged, snapshot, wait_for
 
 INFO_TITLE = "KRV Modpack Information"
 CHECK_TITLE = "KRV Host Check"
@@ -233,6 +236,75 @@ def case_locales(h, host_locale, joiner_locale):
     check_unchanged(joiner.game, before, "joiner's game after the game ended")
 
 
+class ThrottledDownload:
+    """A client that fetches the host's archive and then reads it a kilobyte at a time, as a
+    player on a poor line would, from an address of its own."""
+
+    def __init__(self, port, path):
+        self.sock = socket.socket()
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        self.sock.bind(("127.0.0.2", 0))
+        self.sock.connect(("127.0.0.1", port))
+        self.sock.sendall(f"GET {path} HTTP/1.0\r\n\r\n".encode())
+        self.received = 0
+        self.ended = False
+        self.stop = threading.Event()
+        self.thread = threading.Thread(target=self.read, daemon=True)
+        self.thread.start()
+
+    def read(self):
+        while not self.stop.is_set():
+            data = self.sock.recv(1024)
+            if not data:
+                self.ended = True
+                return
+            self.received += len(data)
+            time.sleep(0.2)
+
+    def close(self):
+        self.stop.set()
+        self.thread.join()
+        self.sock.close()
+
+
+def case_three_players(h):
+    """While a throttled client holds a download of the archive, two joiners (one started as a
+    lobby would, with auto-join) check the host, download, install and play; then the host's game
+    ends and the server stops at once, though the throttled client still reads."""
+    h.start_display()
+    host, first, second = h.player("host"), h.player("joiner1"), h.player("joiner2")
+    # Far larger than what the socket buffers take, so the throttled download keeps its worker.
+    members = dict(MEMBERS, **{"Big.gzp": random.Random(11).randbytes(24 << 20)})
+    archive, text = arena(host.own / "Modpacks" / "Arena.gck", members=members)
+    before = {p.name: snapshot(p.game) for p in (host, first, second)}
+    second.set_registry(str(second.game), auto_join=1, seconds=1)
+
+    hp = host.start("-krv_selectgck", "Arena.gck", "-krv_autohost")
+    host.game_started([hp])
+    slow = ThrottledDownload(8155, "/Arena.gck")
+    wait_for(lambda: slow.received > 0, 20, "the throttled download to begin", [hp])
+    for joiner, countdown in ((first, False), (second, True)):
+        join(h, joiner, archive, True, [], hp, countdown)
+    check(not slow.ended and slow.received < len(archive) // 2,
+          f"the throttled download ended early ({slow.received} bytes)")
+
+    stopped = time.monotonic()
+    host.release.touch()
+    check(h.wait_exit(hp) == 0, f"host ended with status {hp.returncode}")
+    took = time.monotonic() - stopped
+    slow.close()
+    check(took < 20, f"the host took {took:.1f} s to end beside the throttled download")
+    check(not list((host.own / "Share").iterdir()), "Share is not empty")
+    for p in (host, first, second):
+        check_unchanged(p.game, before[p.name], f"{p.name}'s game after the games ended")
+        check(not p.message_lines(), f"{p.name} showed messages: {p.message_lines()}")
+    log = host.stdout(hp)
+    requests = re.findall(r", (GET /\S+), Anonymous, (127\.0\.0\.[12]), \d+$", log, re.M)
+    wanted = [("GET /Arena.gck", "127.0.0.2")] + [("GET /giantshost.htm", "127.0.0.1"),
+                                                  ("GET /Arena.gck", "127.0.0.1")] * 2
+    check(requests == wanted, f"host's request log lines {requests}, expected {wanted}:\n{log}")
+
+
 CASES = {
     "HostAndJoin": lambda h: host_and_join(h, trace=True),
     "JoinerHasModpack": lambda h: host_and_join(h, joiner_has="same", countdown=True),
@@ -243,6 +315,7 @@ CASES = {
     "NameWithSpace": case_name_with_space,
     "LocaleGermanHostPlainJoiner": lambda h: case_locales(h, "de_DE.UTF-8", "C"),
     "LocaleTurkishHostGermanJoiner": lambda h: case_locales(h, "tr_TR.UTF-8", "de_DE.UTF-8"),
+    "ThreePlayers": case_three_players,
 }
 
 

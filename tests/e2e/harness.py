@@ -143,8 +143,11 @@ class Harness:
         (prefix / "logs").mkdir(parents=True)
         temp = " ".join(f"{kind}_temp_path {prefix};"
                         for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
+        # As root (a namespace of unshare -r included) nginx would hand its temporary folders to
+        # "nobody", who may not exist there; it keeps them itself instead.
+        user = "user root;\n" if os.geteuid() == 0 else ""
         (prefix / "nginx.conf").write_text(
-            f"daemon off; master_process off; pid {prefix}/nginx.pid;\n"
+            f"{user}daemon off; master_process off; pid {prefix}/nginx.pid;\n"
             f"error_log {prefix}/logs/error.log;\nevents {{}}\n"
             f"http {{ access_log {prefix}/logs/access.log; {temp}\n"
             f"  server {{ listen 127.0.0.1:{port}; root {root}; }} }}\n")

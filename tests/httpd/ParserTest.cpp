@@ -35,7 +35,14 @@ TEST(HttpdParser, TargetDecodingCredentialsAndQuery) {
     EXPECT_EQ(Parse("GET /%4 HTTP/1.0").m_strURL, "/%4");
     EXPECT_EQ(Parse("GET /%zz%%41 HTTP/1.0").m_strURL, "/%zz%A");
     EXPECT_EQ(Parse("GET /giantshost.htm?x=1 HTTP/1.0").m_strURL, "/giantshost.htm");
-    EXPECT_EQ(Parse("GET /giantshost.htm%3Fx HTTP/1.0").m_strURL, "/giantshost.htm");
+    // An escaped "?" or "@" is part of the file name; only user information before the path
+    // counts as credentials.
+    EXPECT_EQ(Parse("GET /What%3F.gck?x HTTP/1.0").m_strURL, "/What?.gck");
+    for (const char* target : {"/Clan%40War.gck", "/Clan@War.gck"}) {
+        const CRequestInfo named = Parse(std::string("GET ") + target + " HTTP/1.0");
+        EXPECT_EQ(named.m_strURL, "/Clan@War.gck");
+        EXPECT_FALSE(named.m_bCredentials);
+    }
 
     CRequestInfo request = Parse("GET bob:s%3Acret@/giantshost.htm HTTP/1.0");
     EXPECT_TRUE(request.m_bCredentials);

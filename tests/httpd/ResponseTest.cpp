@@ -70,10 +70,11 @@ TEST(HttpdResponse, AliasesAndUrlMapping) {
     EXPECT_EQ(client.Map("/a/b/c.gck"), "C:\\Share\\a\\b\\c.gck");
     EXPECT_EQ(client.Map("/sub/x/y.txt"), "D:\\Other\\x\\y.txt"); // deepest alias, any case
     EXPECT_EQ(client.Map("/SUB/"), "D:\\Other\\default.htm");
-    EXPECT_EQ(client.Map("/x/%2e%2e/y"), "C:\\Share\\x\\%2e%2e\\y"); // already decoded upstream
+    EXPECT_EQ(client.Map("/x/%2e%2e/y"), "C:\\Share\\x\\%2e%2e\\y");     // already decoded upstream
+    EXPECT_EQ(client.Map("/Arena..v2.gck"), "C:\\Share\\Arena..v2.gck"); // ".." in a name
     using namespace std::string_literals;
-    for (std::string refused :
-         {"/a..b"s, "/../etc/passwd"s, "giantshost.htm"s, ""s, "/giantshost.htm\0.gck"s})
+    for (std::string refused : {"/../etc/passwd"s, "/a/..\\b"s, "/a/.."s, "giantshost.htm"s, ""s,
+                                "/giantshost.htm\0.gck"s})
         EXPECT_EQ(client.Map(refused), std::nullopt) << refused;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "WireHelpers.h"
@@ -19,16 +20,32 @@ struct SocketPair {
         peer = fds[1];
     }
     ~SocketPair() { ClosePeer(); }
-    // Sends the pieces from another thread, each `gapMs` after the one before.
-    void Write(std::vector<std::string> pieces, int gapMs = 0) const {
-        std::thread([fd = peer, pieces, gapMs] {
+    // Sends the pieces from another thread, each `gapMs` after the one before, until the peer is
+    // closed.
+    void Write(std::vector<std::string> pieces, int gapMs = 0) {
+        writer = std::thread([this, pieces, gapMs] {
             for (const std::string& piece : pieces) {
                 std::this_thread::sleep_for(milliseconds(gapMs));
-                [[maybe_unused]] ssize_t n = ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL);
+                if (closing)
+                    return;
+                [[maybe_unused]] ssize_t n = ::send(peer, piece.data(), piece.size(), MSG_NOSIGNAL);
             }
-        }).detach();
+        });
     }
-    void ClosePeer() { ::close(std::exchange(peer, -1)); }
+    // Closes the peer once the writer has finished or given up (a send that the socket under
+    // test no longer reads fails once the peer is shut down).
+    void ClosePeer() {
+        closing = true;
+        ::shutdown(peer, SHUT_RDWR);
+        if (writer.joinable())
+            writer.join();
+        ::close(std::exchange(peer, -1));
+    }
+    // Waits until every piece has been sent.
+    void Sent() {
+        if (writer.joinable())
+            writer.join();
+    }
     bool Read(uint32_t timeoutMs = 2000) {
         return socket.ReadUntil(buffer, "\r\n\r\n", timeoutMs, httpd::kHeadGrowthStep,
                                 httpd::kMaxHeadBytes);
@@ -37,6 +54,8 @@ struct SocketPair {
 
     CTcpSocket socket;
     int peer = -1;
+    std::thread writer;
+    std::atomic<bool> closing{false};
     std::vector<char> buffer = std::vector<char>(httpd::kFirstHeadBuffer, 0);
 };
 
@@ -71,21 +90,41 @@ TEST(HttpdSocket, ReadUntilStopsSearchingAtAZeroByte) {
     }
 }
 
-TEST(HttpdSocket, ReadUntilTimesOutFromTheLastByte) {
-    // Each piece arrives well within a second of the last, though the whole takes longer.
+TEST(HttpdSocket, ReadUntilEndsOnSilenceTrickleOrClose) {
+    // Each piece arrives well within the silence time-out of the last, though the whole takes
+    // longer than it.
     SocketPair pair;
     pair.Write({"GET ", "/ ", "HTTP/1.0", "\r\n", "\r\n"}, 300);
     EXPECT_TRUE(pair.Read(1000));
 
-    // A half head and then a closed peer: given up after the time-out, without spinning.
+    const auto timed = [](SocketPair& p, uint32_t silenceMs, uint32_t wholeMs) {
+        const auto start = steady_clock::now();
+        EXPECT_FALSE(p.socket.ReadUntil(p.buffer, "\r\n\r\n", silenceMs, httpd::kHeadGrowthStep,
+                                        httpd::kMaxHeadBytes, wholeMs));
+        return duration_cast<milliseconds>(steady_clock::now() - start).count();
+    };
+    // Silence after half a head: given up after the silence time-out.
     SocketPair silent;
     silent.Write({"GET / HTTP/1.0\r\n"});
-    std::this_thread::sleep_for(milliseconds(50));
-    silent.ClosePeer();
-    const auto start = steady_clock::now();
-    EXPECT_FALSE(silent.Read(300));
-    const auto spent = duration_cast<milliseconds>(steady_clock::now() - start).count();
-    EXPECT_GE(spent, 300);
-    EXPECT_LT(spent, 3000);
+    const auto silentSpent = timed(silent, 500, 60000);
+    EXPECT_GE(silentSpent, 500);
+    EXPECT_LT(silentSpent, 3000);
     EXPECT_EQ(silent.Text(), "GET / HTTP/1.0\r\n");
+
+    // A byte every 100 ms never lets the silence time-out pass; the bound on the whole ends it.
+    SocketPair trickle;
+    trickle.Write(std::vector<std::string>(40, "a"), 100);
+    const auto trickleSpent = timed(trickle, 1000, 800);
+    EXPECT_GE(trickleSpent, 800);
+    EXPECT_LT(trickleSpent, 2500);
+
+    // A peer that closes, after half a head or without a byte, ends the wait at once.
+    for (const std::string sent : {"GET / HTTP/1.0\r\n", ""}) {
+        SocketPair closed;
+        closed.Write({sent});
+        closed.Sent();
+        closed.ClosePeer();
+        EXPECT_LT(timed(closed, 30000, 60000), 1000) << sent;
+        EXPECT_EQ(closed.Text(), sent);
+    }
 }

@@ -24,8 +24,18 @@ inline CShareDirectory Share(std::string_view alias, std::string path, std::stri
     return share;
 }
 
-inline int Connect(uint16_t port) {
+// Connects to the loopback port; `from` picks the client's own loopback address, so that one test
+// can play several peers (every 127.x.y.z address is this machine's).
+inline int Connect(uint16_t port, const char* from = nullptr) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (from) {
+        sockaddr_in own{AF_INET, 0, {}, {}};
+        ::inet_pton(AF_INET, from, &own.sin_addr);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&own), sizeof own) != 0) {
+            ::close(fd);
+            return -1;
+        }
+    }
     sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
         return fd;
@@ -36,14 +46,14 @@ inline int Connect(uint16_t port) {
 // Sends `request` and returns everything received until the server closes the connection, resets
 // it, or `limitMs` passes; `elapsedMs` receives how long that took.
 inline std::string Exchange(uint16_t port, std::string_view request, int limitMs = 10000,
-                            int* elapsedMs = nullptr) {
+                            int* elapsedMs = nullptr, const char* from = nullptr) {
     using namespace std::chrono;
     const auto start = steady_clock::now();
     auto spent = [&] {
         return int(duration_cast<milliseconds>(steady_clock::now() - start).count());
     };
     std::string response;
-    const int fd = Connect(port);
+    const int fd = Connect(port, from);
     // The server may close early (a head over the cap); a failed send is part of the test.
     for (ssize_t n = 0; fd >= 0 && !request.empty(); request.remove_prefix(std::size_t(n)))
         if ((n = ::send(fd, request.data(), request.size(), MSG_NOSIGNAL)) <= 0)

@@ -13,6 +13,7 @@
 #include "httpd/HostedModpack.h"
 #include "httpd/HttpServer.h"
 #include "httpd/MyHttpClient.h"
+#include "platform/InternetClient.h"
 
 using namespace httpd_test;
 using testing::EndsWith;
@@ -39,6 +40,14 @@ class HttpdWire : public ::testing::Test {
     void TearDown() override {
         server.StopListener();
         g_strHostedModpack.clear();
+    }
+    // Hosts another archive name. The name is only ever changed while no listener runs, as the
+    // hosting session does.
+    void Host(const std::string& name) {
+        server.StopListener();
+        g_strHostedModpack = name;
+        ASSERT_TRUE(server.StartListener(Settings(0)));
+        port = server.ListeningPort();
     }
     CServerSettings Settings(uint16_t listenPort) const {
         CServerSettings settings;
@@ -95,12 +104,31 @@ TEST_F(HttpdWire, EveryOtherNameGetsNoAnswer) {
     for (const char* path : {"/GiantsHost.htm", "/", "/A.GCK", "/index.html", "/krvinstall.exe"})
         EXPECT_EQ(Get(std::string("GET ") + path + " HTTP/1.0"), "") << path;
     temp.WriteFile("Share/other.gck", "x");
-    g_strHostedModpack.clear();
+    Host("");
     EXPECT_EQ(Get("GET /a.gck HTTP/1.0") + Get("GET /KRVInstall.exe HTTP/1.0"), "");
-    g_strHostedModpack = "other.gck";
+    Host("other.gck");
     EXPECT_EQ(BodyOf(Get("GET /other.gck HTTP/1.0")), "x");
-    g_strHostedModpack = "missing.gck";
+    Host("missing.gck");
     EXPECT_THAT(Get("GET /missing.gck HTTP/1.0"), HasSubstr("HTTP/1.0 404 Not Found\r\n"));
+}
+
+TEST_F(HttpdWire, EveryNameAHostMayAnnounceIsServed) {
+    // The joiner escapes the name; the server decodes it the same way. A Windows joiner sends
+    // "@" and ".." as they are, which must work too.
+    for (const std::string name :
+         {"Arena..v2.gck", "Clan@War.gck", "What?.gck", "a b.gck", "100%.gck", "#1;x+y&z=w.gck",
+          "\xc3\x9c"
+          "ber:Welt\xe9"
+          ".gck",
+          "..gck"}) {
+        temp.WriteFile("Share/" + name, "archive " + name);
+        Host(name);
+        EXPECT_EQ(BodyOf(Get("GET /" + platform::EncodePathSegment(name) + " HTTP/1.0")),
+                  "archive " + name)
+            << name;
+        if (name.find_first_of(" ?#%") == std::string::npos)
+            EXPECT_EQ(BodyOf(Get("GET /" + name + " HTTP/1.0")), "archive " + name) << name;
+    }
 }
 
 TEST_F(HttpdWire, ErrorAnswersAndDelete) {
@@ -109,7 +137,7 @@ TEST_F(HttpdWire, ErrorAnswersAndDelete) {
     EXPECT_THAT(badRequest, StartsWith("<html>"));
     EXPECT_EQ(Get("\r\nGET / HTTP/1.0"), badRequest);
 
-    EXPECT_THAT(Get("GET /a..b HTTP/1.0"), StartsWith("HTTP/1.0 404 Not Found\r\n"));
+    EXPECT_THAT(Get("GET /../giantshost.htm HTTP/1.0"), StartsWith("HTTP/1.0 404 Not Found\r\n"));
     const std::string post = Get("POST /giantshost.htm HTTP/1.0");
     EXPECT_THAT(post, StartsWith("HTTP/1.0 501 Not Implemented\r\n"));
     EXPECT_THAT(post, HasSubstr("Content-Type: text/html\r\n\r\n<html>"));
@@ -123,7 +151,7 @@ TEST_F(HttpdWire, ErrorAnswersAndDelete) {
     RunCommand("curl -sS --max-time 10 -X DELETE -u bob:pw " + Url("/giantshost.htm"), &status);
     EXPECT_EQ(status, 0);
     EXPECT_THAT(Get("DELETE bob:pw@/a.gck HTTP/1.0"), StartsWith("HTTP/1.0 200 OK\r\n"));
-    EXPECT_THAT(Get("DELETE bob@/a..b HTTP/1.0"), StartsWith("HTTP/1.0 404"));
+    EXPECT_THAT(Get("DELETE bob@/x/../a.gck HTTP/1.0"), StartsWith("HTTP/1.0 404"));
     EXPECT_EQ(temp.ReadFile("Share/giantshost.htm"), kAnnouncement); // nothing deleted
     EXPECT_EQ(temp.ReadFile("Share/a.gck"), archive);
 }

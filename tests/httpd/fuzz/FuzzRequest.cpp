@@ -16,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (parsed && request.m_dwVersion == 9 && request.m_nVerb != VERB_GET &&
         text.find("HTTP/") == std::string_view::npos)
         std::abort();
-    if (request.m_strURL.find('?') != std::string::npos)
+    // The query is cut off: a "?" left in the path can only come from an escaped one.
+    if (request.m_strURL.find('?') != std::string::npos &&
+        text.find("%3F") == std::string_view::npos && text.find("%3f") == std::string_view::npos)
         std::abort();
     return 0;
 }
