@@ -86,8 +86,8 @@ std::optional<GameCommand> BuildGameCommand(const std::string& resolvedProgram,
                                             std::string& error) {
     GameCommand command;
     if (IsWindowsProgram(resolvedProgram)) {
-        std::optional<app::RunnerChoice> runner = app::ChooseRunner(
-            app::LauncherInForce(app::LauncherSetting()), resolvedProgram, error);
+        std::optional<app::RunnerChoice> runner =
+            app::ChooseRunner(app::LauncherInForce(app::LauncherSetting()), resolvedProgram, error);
         if (!runner)
             return std::nullopt;
         command.program = std::move(runner->program);
@@ -118,8 +118,8 @@ bool LaunchGiants(const LaunchRequest& request, CKorvane& korvane) {
     const std::string commandLine = GameCommandLine(request, ArgCount(), ArgVector());
     std::string error;
     std::optional<platform::ExitStatus> status;
-    std::optional<GameCommand> command = BuildGameCommand(
-        platform::ResolvePath(programPath), commandLine, programPath.size(), error);
+    std::optional<GameCommand> command = BuildGameCommand(platform::ResolvePath(programPath),
+                                                          commandLine, programPath.size(), error);
     if (!command) {
         // The launcher is missing: the player needs its name and the fix, not the spawn text.
         platform::ShowMessage(error, platform::kErrorCaption, platform::Owner::MainDialog);
