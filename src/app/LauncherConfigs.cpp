@@ -98,7 +98,8 @@ bool HexValue(std::string_view digits, uint32_t& value) {
 
 // The string value of the first "key": "..." in a JSON text, with its escapes undone.
 std::string JsonString(std::string_view json, std::string_view key) {
-    const std::string quoted = "\"" + std::string(key) + "\"";
+    std::string quoted(1, '"');
+    quoted.append(key).push_back('"');
     size_t at = json.find(quoted);
     if (at == std::string_view::npos)
         return {};

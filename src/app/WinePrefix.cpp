@@ -37,8 +37,11 @@ std::string NormalizePath(std::string_view path) {
         start = end + 1;
     }
     std::string normal = !path.empty() && path[0] == '/' ? "/" : "";
-    for (size_t i = 0; i < parts.size(); ++i)
-        normal += (i ? "/" : "") + std::string(parts[i]);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            normal += '/';
+        normal.append(parts[i]);
+    }
     return normal.empty() ? "." : normal;
 }
 

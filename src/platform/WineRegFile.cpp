@@ -1,5 +1,6 @@
 #include "platform/WineRegFile.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/GamePath.h"
@@ -223,42 +224,54 @@ std::string DecodeWineString(std::string_view escaped) {
 
 std::map<std::string, WineRegKey> ReadWineRegistry(std::string_view file,
                                                    const std::vector<std::string>& wanted) {
+    // A prefix's system.reg has tens of thousands of keys and the scan reads dozens of them, so
+    // headers are found with memchr and compared as Wine writes an ASCII name: its backslashes
+    // doubled, nothing else escaped. Only the lines of a wanted key are parsed.
     std::vector<std::string> lowered;
-    for (const std::string& key : wanted)
+    std::vector<std::string> escaped;
+    for (const std::string& key : wanted) {
         lowered.push_back(ToLower(key));
+        std::string written;
+        for (char c : key)
+            written += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        escaped.push_back(std::move(written));
+    }
 
     std::map<std::string, WineRegKey> found;
-    WineRegKey* current = nullptr;
-    size_t start = 0;
-    while (start < file.size()) {
-        size_t end = file.find('\n', start);
-        if (end == std::string_view::npos)
-            end = file.size();
-        const std::string_view line = TrimRight(file.substr(start, end - start));
-        start = end + 1;
-        if (line.empty())
+    size_t at = 0;
+    while (at < file.size()) {
+        const size_t open = file.find('[', at);
+        if (open == std::string_view::npos)
+            break;
+        at = open + 1;
+        if (open > 0 && file[open - 1] != '\n')
             continue;
-        if (line[0] == '[') {
-            current = nullptr;
-            const size_t close = ClosingQuote(line, 1, ']');
-            if (close == std::string_view::npos)
+        const size_t lineEnd = std::min(file.find('\n', open), file.size());
+        const std::string_view header = file.substr(open + 1, lineEnd - open - 1);
+        const size_t close = header.find(']');
+        if (close == std::string_view::npos)
+            continue;
+        const std::string_view name = header.substr(0, close);
+        WineRegKey* current = nullptr;
+        for (size_t i = 0; i < escaped.size() && !current; ++i)
+            if (name.size() == escaped[i].size() && EqualsIgnoringCase(name, escaped[i]))
+                current = &found[lowered[i]];
+        if (!current)
+            continue;
+        // The key's values: every line up to the next header.
+        size_t pos = lineEnd + 1;
+        while (pos < file.size() && file[pos] != '[') {
+            const size_t end = std::min(file.find('\n', pos), file.size());
+            const std::string_view line = TrimRight(file.substr(pos, end - pos));
+            pos = end + 1;
+            if (line.empty() || (line[0] != '"' && line[0] != '@'))
                 continue;
-            const std::string_view raw = line.substr(1, close - 1);
-            const std::string key = ToLower(DecodeWineString(raw));
-            for (const std::string& want : lowered) {
-                if (key == want) {
-                    current = &found[key];
-                    break;
-                }
-            }
-            continue;
+            std::string valueName;
+            WineRegValue value;
+            if (ParseValueLine(line, valueName, value))
+                (*current)[valueName] = std::move(value);
         }
-        if (!current || (line[0] != '"' && line[0] != '@'))
-            continue;
-        std::string name;
-        WineRegValue value;
-        if (ParseValueLine(line, name, value))
-            (*current)[name] = std::move(value);
+        at = pos;
     }
     return found;
 }

@@ -27,7 +27,9 @@ using WineRegKey = std::map<std::string, WineRegValue>;
 
 // Reads the keys named in `wanted` (paths as Windows writes them, "Software\PlanetMoon\Giants",
 // letter case ignored) from the bytes of a Wine registry file. The result maps each wanted key
-// that the file holds, in lower case, to its values. Lines that do not parse are skipped.
+// that the file holds, in lower case, to its values. Lines that do not parse are skipped. Key
+// headers are compared in the form Wine writes an ASCII name: backslashes doubled, nothing else
+// escaped.
 std::map<std::string, WineRegKey> ReadWineRegistry(std::string_view file,
                                                    const std::vector<std::string>& wanted);
 
