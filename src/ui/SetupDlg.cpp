@@ -126,8 +126,8 @@ CSetupDlg::CSetupDlg(QWidget* parent, Scanner scan) : QDialog(parent) {
                 selected = static_cast<int>(i);
             }
         if (!currentListed) {
-            AddGame(
-                {current, "Current setting", app::PrefixOfPath(current), "", "The folder set now"});
+            AddGame({current, "Current setting", app::PrefixOfPath(current), "",
+                     "the folder set now, started with the launcher stored for it"});
             currentListed = true;
         }
     }
@@ -150,11 +150,12 @@ CSetupDlg::CSetupDlg(QWidget* parent, Scanner scan) : QDialog(parent) {
     const std::string own = Stored("Software\\KRV");
     m_own->setText(Text(!own.empty() && !app::IsWindowsPath(own) ? own : app::DefaultOwnFolder()));
     if (!m_korvanes.empty()) {
-        m_takeOver->setText(Text("Take over the Windows Korvane in " + m_korvanes[0].folder +
-                                 ": copy its Master.abx, world lists, modpacks and settings "
-                                 "(nothing is moved)"));
+        // A check box does not wrap its text: the long folder goes into the note below it.
+        m_takeOver->setText("Take over the Windows Korvane found: copy its Master.abx, world "
+                            "lists, modpacks and settings (nothing is moved)");
         m_takeOver->setChecked(true);
-        m_ownNote->setText("Files already in Korvane's own folder are kept.");
+        m_ownNote->setText(Text("The Windows Korvane is in " + m_korvanes[0].folder +
+                                ". Files already in Korvane's own folder are kept."));
     } else {
         m_takeOver->hide();
         m_ownNote->setText(
@@ -168,7 +169,10 @@ CSetupDlg::CSetupDlg(QWidget* parent, Scanner scan) : QDialog(parent) {
 
 void CSetupDlg::AddGame(const app::FoundGame& game) {
     m_found.push_back(game);
-    auto* item = new QListWidgetItem(Text(game.folder + "   (" + game.source + ")"), m_games);
+    // Each entry shows where the game is and how it would be started, so two copies of the game
+    // (a Steam one and a Wine one) are told apart at a glance.
+    auto* item =
+        new QListWidgetItem(Text(game.folder + "\n    " + game.source + ": " + game.how), m_games);
     item->setToolTip(Text(game.how));
 }
 
@@ -204,8 +208,8 @@ void CSetupDlg::OnBrowseGame() {
         }
     const std::string prefix = app::PrefixOfPath(folder);
     AddGame({folder, "Chosen", prefix, "",
-             prefix.empty() ? "Chosen folder, started with wine"
-                            : "Chosen folder in the Wine prefix " + prefix +
+             prefix.empty() ? "started with wine"
+                            : "in the Wine prefix " + prefix +
                                   ", started with wine and WINEPREFIX set to it"});
     m_games->setCurrentRow(m_games->count() - 1);
 }

@@ -141,7 +141,9 @@ class SetupDlgTest : public QObject {
             auto* takeOver = Named<QCheckBox>(&dialog, "takeOver");
             QVERIFY(!takeOver->isHidden());
             QVERIFY(takeOver->isChecked());
-            QVERIFY(takeOver->text().contains(QString::fromStdString(*m_dir / "win")));
+            QVERIFY(Named<QLabel>(&dialog, "ownNote")
+                        ->text()
+                        .contains(QString::fromStdString(*m_dir / "win")));
             Named<QLineEdit>(&dialog, "launcher")->setText("/opt/wine-8/bin/wine");
             dialog.accept();
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
