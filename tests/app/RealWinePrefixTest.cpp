@@ -33,8 +33,11 @@ int main() {
     const std::string prefix = home / "prefix";
     ::setenv("WINEPREFIX", prefix.c_str(), 1);
     ::setenv("WINEDEBUG", "-all", 1);
-    // No Mono or Gecko: a new prefix would otherwise offer to download them.
-    ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+    // No Mono or Gecko: a new prefix would otherwise offer to download them. No menu entries
+    // either, and a home of its own, so the player's desktop menu is never touched.
+    ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d", 1);
+    home.MakeDirectory("home");
+    ::setenv("HOME", (home / "home").c_str(), 1);
     // The folder name reaches Wine as UTF-8 and is stored with Wine's \x escapes.
     ::setenv("LC_ALL", "C.UTF-8", 1);
 
