@@ -93,6 +93,7 @@ class Scanner {
             else
                 Search(folder, kSearchDepth, {"", "Folder", "", "", ""});
         }
+        MachineRegistries();
     }
 
   private:
@@ -157,7 +158,20 @@ class Scanner {
         m_shared->result.games.push_back(std::move(game));
     }
 
-    // Looks for giants.exe in `folder` and, `depth` levels down, in its sub-folders.
+    // The first folder holding giants.exe: `folder` itself or one `depth` levels below it.
+    std::optional<std::string> FindGame(const std::string& folder, int depth) {
+        if (Expired() || !FirstVisit(folder))
+            return std::nullopt;
+        if (HoldsGame(folder))
+            return folder;
+        if (depth > 0)
+            for (const std::string& name : SubFolders(folder))
+                if (std::optional<std::string> found = FindGame(folder + "/" + name, depth - 1))
+                    return found;
+        return std::nullopt;
+    }
+
+    // Adds every folder holding giants.exe: `folder` itself or those up to `depth` levels below.
     void Search(const std::string& folder, int depth, const FoundGame& how) {
         if (Expired() || !FirstVisit(folder))
             return;
@@ -185,40 +199,49 @@ class Scanner {
                   (launcher.empty() ? std::string("wine") : launcher) + " and WINEPREFIX set to it";
         const FoundGame found{"", source, prefix, launcher, how};
 
-        std::vector<std::string> places;
         if (std::optional<std::string> user = ReadSmall(prefix + "/user.reg", kMaxRegistryBytes)) {
             const auto keys = platform::ReadWineRegistry(*user, {kGiantsKey, kKrvKey});
-            if (auto dest = platform::WineString(keys, kGiantsKey, "DestDir"))
-                places.push_back(*dest);
             if (auto own = platform::WineString(keys, kKrvKey, "DestDir"))
                 AddKorvane(prefix, *own, keys);
+            if (auto dest = platform::WineString(keys, kGiantsKey, "DestDir"))
+                if (AddNamed(found, *dest))
+                    return;
         }
-        if (std::optional<std::string> system =
-                ReadSmall(prefix + "/system.reg", kMaxRegistryBytes)) {
-            const auto keys = platform::ReadWineRegistry(*system, {kGiantsKey, kGiantsKey32});
-            for (const char* key : {kGiantsKey, kGiantsKey32})
-                if (auto dest = platform::WineString(keys, key, "DestDir"))
-                    places.push_back(*dest);
-        }
-        bool named = false;
-        for (const std::string& place : places) {
-            std::string windows = place;
-            while (windows.size() > 3 && windows.back() == '\\')
-                windows.pop_back();
-            if (std::optional<std::string> folder = MapWindowsPath(prefix, windows)) {
-                if (HoldsGame(*folder)) {
-                    FoundGame game = found;
-                    game.folder = *folder;
-                    AddGame(std::move(game));
-                    named = true;
-                }
-            }
-        }
-        if (named)
-            return;
+        const size_t before = m_games.size();
         const std::string drive = prefix + "/drive_c";
         for (const char* root : {"Program Files", "Program Files (x86)", "Games", "GOG Games"})
             Search(platform::ResolvePath(drive + "/" + root), kSearchDepth, found);
+        // The machine's hive is large (megabytes in every prefix) and an installer seldom writes
+        // only there, so it is read after every place has been seen once.
+        if (m_games.size() == before)
+            m_machinePending.push_back(found);
+    }
+
+    // The prefixes in which neither user.reg nor the usual folders showed the game.
+    void MachineRegistries() {
+        for (const FoundGame& found : m_machinePending) {
+            const std::optional<std::string> system =
+                ReadSmall(found.prefix + "/system.reg", kMaxRegistryBytes);
+            if (!system)
+                continue;
+            const auto keys = platform::ReadWineRegistry(*system, {kGiantsKey, kGiantsKey32});
+            for (const char* key : {kGiantsKey, kGiantsKey32})
+                if (auto dest = platform::WineString(keys, key, "DestDir"))
+                    AddNamed(found, *dest);
+        }
+    }
+
+    // Adds the folder a DestDir of the prefix names, when it holds the game.
+    bool AddNamed(const FoundGame& found, std::string windows) {
+        while (windows.size() > 3 && windows.back() == '\\')
+            windows.pop_back();
+        const std::optional<std::string> folder = MapWindowsPath(found.prefix, windows);
+        if (!folder || !HoldsGame(*folder))
+            return false;
+        FoundGame game = found;
+        game.folder = *folder;
+        AddGame(std::move(game));
+        return true;
     }
 
     void AddKorvane(const std::string& prefix, const std::string& own,
@@ -377,20 +400,24 @@ class Scanner {
         if (!FirstVisit(apps))
             return;
         for (const std::string& name : SubFolders(apps + "/common")) {
-            const std::string folder = apps + "/common/" + name;
-            FoundGame how{"", source, "", "", ""};
-            const std::optional<std::string> compat = SteamCompatData(folder);
+            // Which Proton runs a game is looked up only for the folder that holds it: a library
+            // has many games and as many manifests.
+            const std::optional<std::string> folder = FindGame(apps + "/common/" + name, 1);
+            if (!folder)
+                continue;
+            FoundGame game{*folder, source, "", "", ""};
+            const std::optional<std::string> compat = SteamCompatData(*folder);
             const std::optional<std::string> proton =
                 compat ? ProtonOf(*compat) : std::optional<std::string>();
             if (proton) {
-                how.prefix = *compat + "/pfx";
-                how.launcher = *proton + "/proton";
-                how.how = "Steam game, started through " + how.launcher +
-                          " run with its Proton prefix " + how.prefix + ", as Steam starts it";
+                game.prefix = *compat + "/pfx";
+                game.launcher = *proton + "/proton";
+                game.how = "Steam game, started through " + game.launcher +
+                           " run with its Proton prefix " + game.prefix + ", as Steam starts it";
             } else {
-                how.how = "Steam game not yet started through Proton, started with wine";
+                game.how = "Steam game not yet started through Proton, started with wine";
             }
-            Search(folder, 1, how);
+            AddGame(std::move(game));
         }
         for (const std::string& id : SubFolders(apps + "/compatdata")) {
             const std::string compat = apps + "/compatdata/" + id;
@@ -451,6 +478,7 @@ class Scanner {
     std::set<std::pair<dev_t, ino_t>> m_visited;
     std::set<std::pair<dev_t, ino_t>> m_games;
     std::set<std::pair<dev_t, ino_t>> m_prefixes;
+    std::vector<FoundGame> m_machinePending;
 };
 
 } // namespace

@@ -22,11 +22,12 @@ const std::string kGiants = "Software\\\\PlanetMoon\\\\Giants";
 // One home with every layout at once; what the scan must find is listed in the test.
 void BuildEveryLayout(const testing_support::TempDir& home) {
     const std::string h = home.Path();
-    // $WINEPREFIX: a 32-bit installer in a 64-bit prefix wrote to the machine's Wow6432Node.
+    // $WINEPREFIX: a 32-bit installer in a 64-bit prefix wrote to the machine's Wow6432Node, and
+    // not into a usual folder. The machine's hive is read last, so this one is listed last.
     MakePrefix(home, "elsewhere/prefix", "",
                WineKey("Software\\\\Wow6432Node\\\\PlanetMoon\\\\Giants",
-                       "\"DestDir\"=\"C:\\\\Games\\\\Giants\\\\\""));
-    MakeGame(home, "elsewhere/prefix/drive_c/Games/Giants");
+                       "\"DestDir\"=\"C:\\\\Planet Moon\\\\Giants\\\\\""));
+    MakeGame(home, "elsewhere/prefix/drive_c/Planet Moon/Giants");
 
     // ~/.wine: a folder with a non-ASCII letter, escaped as Wine writes it, in another letter case
     // on disk; and a Korvane once installed under Windows.
@@ -133,7 +134,6 @@ TEST(InstallationScan, FindsTheGameInEveryLayoutWithItsLauncher) {
     const std::string proton8 = h + "/.local/share/Steam/steamapps/common/Proton 8.0/proton";
     using Row = std::tuple<std::string, std::string, std::string>;
     const std::vector<Row> expected = {
-        {h + "/elsewhere/prefix/drive_c/Games/Giants", "Wine", ""},
         {h + "/.wine/drive_c/Program Files/giants caf\xC3\xA9", "Wine", ""},
         {h + "/.local/share/wineprefixes/gog/drive_c/GOG Games/Giants Citizen Kabuto", "Wine", ""},
         {h + "/Games/giants/drive_c/Program Files/Giants", "Lutris",
@@ -147,6 +147,7 @@ TEST(InstallationScan, FindsTheGameInEveryLayoutWithItsLauncher) {
          h + "/lib3/steamapps/common/Proton 7.0/proton"},
         {h + "/.var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/common/Giants",
          "Steam (Flatpak)", ""},
+        {h + "/elsewhere/prefix/drive_c/Planet Moon/Giants", "Wine", ""},
     };
     std::vector<Row> found;
     for (const app::FoundGame& game : result.games) {
