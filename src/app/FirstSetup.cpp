@@ -88,6 +88,13 @@ std::vector<std::string> TakeOver(const FoundKorvane& korvane, const std::string
     return failed;
 }
 
+bool HasKrvValue(const char* name) {
+    const platform::RegistryLoad store =
+        platform::RegistryStore(platform::DefaultRegistryPath()).Load();
+    return store.data &&
+           store.data->FindValue(std::string("HKEY_CURRENT_USER\\") + kKrvKey, name) != nullptr;
+}
+
 } // namespace
 
 FolderCheck CheckFolders() {
@@ -150,12 +157,13 @@ std::optional<std::string> ApplySetup(const SetupChoice& choice) {
         key.SetValue(own.c_str(), "DestDir");
         key.SetValue(choice.launcher.c_str(), kLauncherValue);
         if (choice.takeOver) {
+            // Like its files, the Windows Korvane's settings fill only what is not set here.
             const FoundKorvane& from = *choice.takeOver;
-            if (from.cmdLine)
+            if (from.cmdLine && !HasKrvValue("CMDLine"))
                 key.SetValue(from.cmdLine->c_str(), "CMDLine");
-            if (from.secondsToJoin)
+            if (from.secondsToJoin && !HasKrvValue("SecondsToJoin"))
                 key.SetValue(*from.secondsToJoin, "SecondsToJoin");
-            if (from.autoJoin)
+            if (from.autoJoin && !HasKrvValue("AutoJoin"))
                 key.SetValue(*from.autoJoin, "AutoJoin");
         }
     } catch (const char* thrown) {

@@ -136,6 +136,14 @@ TEST_F(FirstSetupTest, TakingOverAWindowsKorvaneCopiesAndNeverMoves) {
     EXPECT_EQ(g_strCmdLine, "-window");
     EXPECT_EQ(g_nSecondsToJoin, 12u);
     EXPECT_EQ(g_bAutoJoin, 0u);
+
+    // Taken over again later, settings made here since are kept.
+    ASSERT_TRUE(WriteKrvSettings({KrvSetting::Text("CMDLine", "-mine")}, platform::Owner::None));
+    korvane.autoJoin = 1u;
+    ASSERT_FALSE(app::ApplySetup({m_dir / "game", m_dir / "own", "", korvane}));
+    ASSERT_TRUE(GetRegistryItems());
+    EXPECT_EQ(g_strCmdLine, "-mine");
+    EXPECT_EQ(g_bAutoJoin, 1u);
 }
 
 TEST_F(FirstSetupTest, EachInstallationStartsThroughItsRunner) {
