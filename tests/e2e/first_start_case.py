@@ -64,7 +64,7 @@ def case_first_start(h):
     proc = player.start(HOME=str(home), WINEPREFIX="", KORVANE_WINE="",
                         PATH=f"{bin_dir}:{os.environ['PATH']}")
     # Enter takes the installation found, with the Windows Korvane taken over.
-    h.answer(SETUP_TITLE, "Return", watch=[proc])
+    h.answer(SETUP_TITLE, "Return", watch=[proc], shot="setup-dialog")
     player.own = player.dir / "data" / "korvane"
     h.press(MAIN_TITLE, *HOST_ARENA_KEYS, watch=[proc])
     started = player.game_started([proc])
