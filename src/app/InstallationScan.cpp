@@ -91,7 +91,8 @@ class Scanner {
             if (IsDirectory(folder + "/drive_c"))
                 Prefix(folder, "Wine", "", "");
             else
-                Search(folder, kSearchDepth, {"", "Folder", "", "", ""});
+                Search(folder, kSearchDepth,
+                       {"", "Folder", "", "", "a plain folder, started with wine"});
         }
         MachineRegistries();
     }
@@ -369,7 +370,8 @@ class Scanner {
                 Prefix(base + "/" + name, "Heroic", "", "");
         for (const std::string& name : SubFolders(home + "/Games/Heroic"))
             if (name != "Prefixes")
-                Search(home + "/Games/Heroic/" + name, 1, {"", "Heroic", "", "", ""});
+                Search(home + "/Games/Heroic/" + name, 1,
+                       {"", "Heroic", "", "", "Heroic game folder, started with wine"});
     }
 
     void Steam() {
