@@ -141,11 +141,12 @@ CSetupDlg::CSetupDlg(QWidget* parent, Scanner scan) : QDialog(parent) {
                             "for an installation that is not listed.");
     else
         m_scanNote->setText("Another installation? Use Browse... to choose its folder.");
-    if (!m_found.empty())
-        m_games->setCurrentRow(selected);
+    // The stored launcher belongs to the stored folder, whichever entry is looked at meanwhile.
     const std::string storedLauncher = app::LauncherSetting();
     if (currentListed && !storedLauncher.empty())
-        m_launcher->setText(Text(storedLauncher));
+        m_found[static_cast<size_t>(selected)].launcher = storedLauncher;
+    if (!m_found.empty())
+        m_games->setCurrentRow(selected);
 
     const std::string own = Stored("Software\\KRV");
     m_own->setText(Text(!own.empty() && !app::IsWindowsPath(own) ? own : app::DefaultOwnFolder()));

@@ -161,6 +161,10 @@ class SetupDlgTest : public QObject {
         CSetupDlg again(nullptr, scan);
         QCOMPARE(Named<QListWidget>(&again, "games")->currentRow(), 0);
         QCOMPARE(Named<QLineEdit>(&again, "launcher")->text(), QString("/opt/wine-8/bin/wine"));
+        again.show();
+        QTest::keyClick(Named<QListWidget>(&again, "games"), Qt::Key_Down);
+        QTest::keyClick(Named<QListWidget>(&again, "games"), Qt::Key_Up);
+        QCOMPARE(Named<QLineEdit>(&again, "launcher")->text(), QString("/opt/wine-8/bin/wine"));
         MakeGame("elsewhere");
         QVERIFY(app::ApplySetup({*m_dir / "elsewhere", *m_dir / "data/korvane", "", {}}) ==
                 std::nullopt);
