@@ -13,7 +13,10 @@ fi
 cmake --build "$build" --target korvane korvane-reg giants_standin
 
 rm -rf docs/screenshots
-python3 tests/e2e/e2e.py --korvane "$build/src/ui/korvane" --korvane-reg "$build/src/app/korvane-reg" \
-  --standin "$build/tests/e2e/giants_standin" --work "$build/screenshots-work" \
-  --screenshots docs/screenshots Screenshots
+# The tour of the dialogs, then a first start for the setup dialog.
+for case in Screenshots FirstStart; do
+  python3 tests/e2e/e2e.py --korvane "$build/src/ui/korvane" --korvane-reg "$build/src/app/korvane-reg" \
+    --standin "$build/tests/e2e/giants_standin" --work "$build/screenshots-work" \
+    --screenshots docs/screenshots "$case"
+done
 ls docs/screenshots

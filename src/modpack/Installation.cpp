@@ -292,7 +292,14 @@ bool CKorvane::InstallCompanion(const std::string& companion) {
     platform::FileSystem& files = platform::Files();
     const std::string folder = g_strGiantsDir + "\\bin\\";
     const std::string master = g_strKorvaneDir + "\\Master.abx";
-    const std::string failure = "Could not create " + folder + companion;
+    std::string failure = "Could not create " + folder + companion;
+    // Every companion is a copy of Master.abx; when that is what is missing, the target alone
+    // would send the player looking in the wrong place.
+    if (!files.Exists(master))
+        failure +=
+            "\nMaster.abx is missing from Korvane's own folder: " + platform::ResolvePath(master) +
+            "\nIt comes with Korvane's Windows installation; copy it there from a Korvane "
+            "installed under Windows or Wine (Setup... takes it over when it finds one).";
     FolderIndex* index = IndexOf(folder);
     if (!index)
         return false;

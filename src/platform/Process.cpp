@@ -29,6 +29,28 @@ constexpr std::chrono::milliseconds kPollStep{10};
 std::optional<ChildProcess> ChildProcess::Start(const std::string& program,
                                                 const std::vector<std::string>& argv,
                                                 std::string& error) {
+    return Start(program, argv, {}, error);
+}
+
+std::optional<ChildProcess> ChildProcess::Start(const std::string& program,
+                                                const std::vector<std::string>& argv,
+                                                const std::vector<std::string>& environment,
+                                                std::string& error) {
+    std::vector<char*> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view inherited(*entry);
+        const std::string_view name = inherited.substr(0, inherited.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& change : environment)
+            replaced = replaced ||
+                       (!name.empty() && std::string_view(change).substr(0, name.size()) == name);
+        if (!replaced)
+            env.push_back(*entry);
+    }
+    for (const std::string& change : environment)
+        env.push_back(const_cast<char*>(change.c_str()));
+    env.push_back(nullptr);
+
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv)
@@ -55,7 +77,8 @@ std::optional<ChildProcess> ChildProcess::Start(const std::string& program,
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, args.data(), environ);
+    const int rc =
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (rc != 0) {

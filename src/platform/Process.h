@@ -25,6 +25,12 @@ class ChildProcess {
     // streams, but no other open file. On failure returns nullopt and puts the reason in `error`.
     static std::optional<ChildProcess>
     Start(const std::string& program, const std::vector<std::string>& argv, std::string& error);
+    // The same with changes to the inherited environment: each "NAME=value" replaces or adds
+    // that variable for the child only.
+    static std::optional<ChildProcess> Start(const std::string& program,
+                                             const std::vector<std::string>& argv,
+                                             const std::vector<std::string>& environment,
+                                             std::string& error);
 
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&&) = delete;

@@ -223,6 +223,16 @@ bool LinkStatus(const std::string& path, struct stat& status)
     return RetryOnInterrupt([&] { return ::lstat(path.c_str(), &status); }) == 0;
 }
 
+bool ReadLink(const std::string& path, std::string& target)
+{
+    char buffer[4096];
+    const ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof buffer)
+        return false;
+    target.assign(buffer, static_cast<size_t>(length));
+    return true;
+}
+
 bool StatusAt(int dirFd, const char* name, struct stat& status)
 {
     return RetryOnInterrupt([&] { return ::fstatat(dirFd, name, &status, 0); }) == 0;

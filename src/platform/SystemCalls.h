@@ -59,6 +59,8 @@ bool Status(const std::string& path, struct stat& status);
 // Does not follow a final symbolic link: tells whether a name is there at all.
 bool LinkStatus(const std::string& path, struct stat& status);
 bool StatusAt(int dirFd, const char* name, struct stat& status);
+// The target of a symbolic link as stored (a relative one stays relative).
+bool ReadLink(const std::string& path, std::string& target);
 
 bool Rename(const std::string& from, const std::string& to);
 // Renames only when `to` does not exist, atomically; fails with EEXIST otherwise.

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "app/FirstSetup.h"
+#include "app/GameRunner.h"
 #include "app/RunLog.h"
 #include "app/Settings.h"
 #include "modpack/Korvane.h"
@@ -32,7 +34,7 @@ bool IsWindowsProgram(const std::string& path) {
 
 std::optional<platform::ExitStatus> StartAndWait(const GameCommand& command, std::string& error) {
     std::optional<platform::ChildProcess> child =
-        platform::ChildProcess::Start(command.program, command.argv, error);
+        platform::ChildProcess::Start(command.program, command.argv, command.environment, error);
     if (!child)
         return std::nullopt;
     if (QCoreApplication::instance() == nullptr)
@@ -84,15 +86,13 @@ std::optional<GameCommand> BuildGameCommand(const std::string& resolvedProgram,
                                             std::string& error) {
     GameCommand command;
     if (IsWindowsProgram(resolvedProgram)) {
-        const char* wine = std::getenv("KORVANE_WINE");
-        const std::string launcher = wine != nullptr && *wine != '\0' ? wine : "wine";
-        std::optional<std::string> found = platform::FindOnPath(launcher);
-        if (!found) {
-            error = launcher + " was not found; it is needed to start a Windows program";
+        std::optional<app::RunnerChoice> runner =
+            app::ChooseRunner(app::LauncherInForce(app::LauncherSetting()), resolvedProgram, error);
+        if (!runner)
             return std::nullopt;
-        }
-        command.program = *found;
-        command.argv = {launcher, resolvedProgram};
+        command.program = std::move(runner->program);
+        command.argv = std::move(runner->argv);
+        command.environment = std::move(runner->environment);
     } else {
         command.program = resolvedProgram;
         command.argv = {resolvedProgram};
@@ -118,9 +118,14 @@ bool LaunchGiants(const LaunchRequest& request, CKorvane& korvane) {
     const std::string commandLine = GameCommandLine(request, ArgCount(), ArgVector());
     std::string error;
     std::optional<platform::ExitStatus> status;
-    if (std::optional<GameCommand> command = BuildGameCommand(
-            platform::ResolvePath(programPath), commandLine, programPath.size(), error))
-        status = StartAndWait(*command, error);
+    std::optional<GameCommand> command = BuildGameCommand(platform::ResolvePath(programPath),
+                                                          commandLine, programPath.size(), error);
+    if (!command) {
+        // The launcher is missing: the player needs its name and the fix, not the spawn text.
+        platform::ShowMessage(error, platform::kErrorCaption, platform::Owner::MainDialog);
+        return true;
+    }
+    status = StartAndWait(*command, error);
     if (!status || !status->Succeeded()) {
         if (!error.empty())
             std::fprintf(stderr, "Korvane: %s\n", error.c_str());

@@ -30,10 +30,12 @@ std::string GameCommandLine(const LaunchRequest& request, int argc, char** argv)
 
 // The program to execute and its argument vector for a command line whose first `pathLength`
 // characters are the program path. `resolvedProgram` is the path on disk. A Windows program
-// ("MZ" at its start) runs through the launcher named by KORVANE_WINE or `wine` on the PATH.
+// ("MZ" at its start) runs through the launcher in force (app/GameRunner.h); when that cannot be
+// found, `error` is the message that names it and the fix.
 struct GameCommand {
     std::string program;
     std::vector<std::string> argv;
+    std::vector<std::string> environment; // "NAME=value" for the game only
 };
 std::optional<GameCommand> BuildGameCommand(const std::string& resolvedProgram,
                                             const std::string& commandLine, size_t pathLength,

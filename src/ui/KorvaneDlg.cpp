@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
+#include "app/FirstSetup.h"
 #include "app/RunLog.h"
 #include "app/Settings.h"
 #include "platform/FileSystem.h"
@@ -28,6 +29,7 @@
 #include "ui/OptionsDlg.h"
 #include "ui/ProgramArguments.h"
 #include "ui/QtMessageBoxes.h"
+#include "ui/SetupDlg.h"
 
 using ui::SetControlId;
 
@@ -153,8 +155,21 @@ void CKorvaneDlg::BuildControls() {
 
 void CKorvaneDlg::OnInitDialog() {
     Log("CKorvaneDlg::OnInitDialog()");
+    // A player starting from the desktop menu gets the setup dialog instead of a dead end; a
+    // lobby or a script (any argument) gets the messages, since nobody may be there to answer.
+    if (!ui::IsAutomated()) {
+        const app::FolderCheck check = app::CheckFolders();
+        if (check.storeReadable && !check.Good())
+            OnSetup();
+    }
     if (!GetRegistryItems())
         ui::EndProcess(0);
+    // A folder that is set but unusable would otherwise fail later step by step, each message
+    // naming a symptom; one message names the value and the fix instead.
+    if (const std::optional<std::string> problem = app::FolderProblemMessage(app::CheckFolders())) {
+        platform::ShowMessage(*problem, platform::kErrorCaption);
+        ui::EndProcess(0);
+    }
     SweepInterruptedDownloads();
     LoadList();
     m_korvane.RestoreGiants();
@@ -190,6 +205,12 @@ void CKorvaneDlg::contextMenuEvent(QContextMenuEvent* event) {
     // Stands in for the entry that the window's system menu carries on Windows.
     QMenu menu(this);
     menu.addAction("&About Korvane...", this, &CKorvaneDlg::OnAbout);
+    menu.addAction("&Setup...", this, [this] {
+        if (OnSetup() && GetRegistryItems()) {
+            LoadList();
+            SelectEntry(0);
+        }
+    });
     menu.exec(event->globalPos());
 }
 
@@ -264,6 +285,11 @@ void CKorvaneDlg::OnShareLabel() {
 void CKorvaneDlg::OnAbout() {
     CAboutDlg about(this);
     about.exec();
+}
+
+bool CKorvaneDlg::OnSetup() {
+    CSetupDlg setup(this);
+    return setup.exec() == QDialog::Accepted;
 }
 
 void CKorvaneDlg::OnOptions() {

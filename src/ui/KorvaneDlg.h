@@ -35,6 +35,8 @@ class CKorvaneDlg : public QDialog, public ModpackList {
     void OnShareLabel();
     void OnAbout();
     void OnOptions();
+    // The setup dialog; after OK the settings and the modpack list are read again. True on OK.
+    bool OnSetup();
     void OnHost();
     void OnJoin();
     // The command-line switches, read as the last step of OnInitDialog.

@@ -334,6 +334,8 @@ def main():
             setattr(args, name, str(Path(getattr(args, name)).absolute()))
     if args.case == "Wine":
         from wine_case import case_wine as run
+    elif args.case == "FirstStart":
+        from first_start_case import case_first_start as run
     elif args.case == "Screenshots":
         from screenshots_case import case_screenshots as run
     else:

@@ -110,6 +110,20 @@ TEST_F(InstallationTest, EarlierBackupSurvivesAndMissingBackupStopsTheInstallati
     EXPECT_EQ(GameSnapshot(), original);
 }
 
+TEST_F(InstallationTest, AMissingMasterAbxIsNamedAsTheCause) {
+    // A Linux-only setup has no Master.abx; the message must say so, not only name the target.
+    ::unlink((m_dir / "Korvane/Master.abx").c_str());
+    AddModpack("Reef.gck", {{"w_Reef.bin", "reef"}});
+    EXPECT_FALSE(Install("Reef.gck"));
+    ASSERT_EQ(m_messages.Count(), 1u);
+    const std::string text = m_messages.Last().text;
+    EXPECT_EQ(text.rfind("Could not create ", 0), 0u) << text;
+    EXPECT_NE(text.find("w_Reef.abx\nMaster.abx is missing from Korvane's own folder: " +
+                        (m_dir / "Korvane/Master.abx")),
+              std::string::npos)
+        << text;
+}
+
 TEST_F(InstallationTest, FilesAnUnfinishedRestorationLeftListedAreNeverTakenForTheGame) {
     m_dir.WriteFile("Giants/bin/Override/Old.tga", "left by an earlier modpack");
     m_dir.WriteFile("Korvane/RemoveList.txt", "Old.tga\r\n");

@@ -180,11 +180,28 @@ TEST_F(KorvaneCommandLine, BadArgumentsGiveTheirMessage) {
         EXPECT_EQ(run.messages, Lines{message});
         EXPECT_EQ(run.game, game);
     }
+    // Started by a lobby, nobody may be there to answer a setup dialog: the messages end the run.
     SetRegistry("", false);
-    const Outcome run = Start({});
+    Outcome run = Start({"-name", "Bob"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.messages,
               (Lines{"KRV Error\tError - Giants : Citizen Kabuto was not found on your system."}));
+    // A folder carried over from Windows gives one message that names it, not the errors that
+    // would follow from it, and the game is not started.
+    m_dir.WriteFile("registry.reg",
+                    "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KRV]\r\n\"DestDir\"=\"" +
+                        m_dir / "own" +
+                        "\"\r\n[HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants]\r\n"
+                        "\"DestDir\"=\"C:\\\\Games\\\\Giants\"\r\n");
+    run = Start({"-krv_autohost"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.messages,
+              (Lines{"KRV Error\tError - the game's folder is set to a Windows path: "
+                     "C:\\Games\\Giants\\nKorvane needs the folder as Linux sees it\\n(the "
+                     "value DestDir under HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants)."
+                     "\\nStart Korvane without arguments to choose it in the setup dialog, or "
+                     "set the value with korvane-reg."}));
+    EXPECT_TRUE(run.game.empty());
 }
 
 TEST_F(KorvaneCommandLine, GameFailuresGiveTheSpawnMessage) {
@@ -204,9 +221,24 @@ TEST_F(KorvaneCommandLine, GameFailuresGiveTheSpawnMessage) {
 TEST_F(KorvaneCommandLine, WindowsGameStartsThroughTheWineLauncher) {
     m_dir.WriteFile("game/giants.exe", "MZ not really a game");
     ::setenv("KORVANE_WINE", RECORDING_GAME_PATH, 1);
-    const Outcome run = Start({"-krv_autohost"});
+    Outcome run = Start({"-krv_autohost"});
     ::unsetenv("KORVANE_WINE");
     EXPECT_EQ(run.game, (Lines{RECORDING_GAME_PATH, Game(), "-host"}));
+
+    // The launcher that setup stored, and a missing one named in the window with the fix.
+    SetRegistry(std::string("\"Launcher\"=\"") + RECORDING_GAME_PATH + "\"\r\n");
+    run = Start({"-krv_autohost"});
+    EXPECT_EQ(run.game, (Lines{RECORDING_GAME_PATH, Game(), "-host"}));
+    SetRegistry("\"Launcher\"=\"/no/such/wine\"\r\n");
+    run = Start({"-krv_autohost"});
+    EXPECT_TRUE(run.game.empty());
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_EQ(run.messages[0].rfind("KRV Error\tError spawning Giants: the launcher "
+                                    "\"/no/such/wine\" was not found",
+                                    0),
+              0u)
+        << run.messages[0];
+    EXPECT_NE(run.messages[0].find("Setup..."), std::string::npos);
 }
 
 TEST_F(KorvaneCommandLine, SecondTracedInstanceIsRefusedBeforeTheWindowComesUp) {
