@@ -29,11 +29,19 @@ constexpr const char* kUsage =
     "or REG_NONE. Example:\n"
     "  korvane-reg add \"HKCU\\Software\\KRV\" /v DestDir /t REG_SZ /d /home/me/korvane /f\n";
 
+// ASCII only: switch and operation names are ASCII, and the user's locale must not change them.
 std::string Lower(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
     return text;
+}
+
+bool IsHelpSwitch(const std::string& arg)
+{
+    return arg == "/?" || arg == "-?" || arg == "--help" || arg == "-h";
 }
 
 bool IsSwitch(const std::string& arg)
@@ -330,6 +338,12 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
         return std::find(names.begin(), names.end(), name) != names.end();
     };
     for (size_t i = 0; i < args.size(); ++i) {
+        // Only where a switch may stand is "-h" a request for help; as the value of /d or /v it
+        // is data like any other.
+        if (IsHelpSwitch(args[i])) {
+            options.help = true;
+            continue;
+        }
         const std::string name = IsSwitch(args[i]) ? Lower(args[i].substr(1)) : std::string();
         // Anything else, "/home/me/file.reg" included, is a plain word.
         if (!listed(withValue, name) && !listed(flags, name)) {
@@ -357,10 +371,11 @@ int RunRegCommand(const std::vector<std::string>& args, RegConsole& console)
     using namespace regtool;
     const std::string operation = args.empty() ? std::string() : Lower(args[0]);
     const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
-    const bool help = std::any_of(args.begin(), args.end(), [](const std::string& a) {
-        return a == "/?" || a == "-?" || a == "--help" || a == "-h";
-    });
-    if (help) {
+    if (args.empty() || IsHelpSwitch(args[0])) {
+        if (args.empty()) {
+            console.err << "ERROR: Name an operation.\n" << kUsage;
+            return 1;
+        }
         console.out << kUsage;
         return 0;
     }
@@ -386,14 +401,16 @@ int RunRegCommand(const std::vector<std::string>& args, RegConsole& console)
         flags = {"y"};
         run = Export;
     } else {
-        console.err << (args.empty() ? "ERROR: Name an operation.\n"
-                                     : "ERROR: Unknown operation \"" + args[0] + "\".\n")
-                    << kUsage;
+        console.err << "ERROR: Unknown operation \"" + args[0] + "\".\n" << kUsage;
         return 1;
     }
     Options options;
     std::string error;
     if (!ParseOptions(rest, withValue, flags, options, error))
         return Fail(console, error);
+    if (options.help) {
+        console.out << kUsage;
+        return 0;
+    }
     return run(options, platform::RegistryStore(platform::DefaultRegistryPath()), console);
 }

@@ -95,3 +95,28 @@ TEST_F(RegToolTest, ImportMergesAndRefusesBrokenFiles)
     EXPECT_NE(result.err.find("broken.reg line 4: "), std::string::npos) << result.err;
     EXPECT_EQ(ReadRegistry(), before) << "nothing of a broken file is merged";
 }
+
+TEST_F(RegToolTest, HelpOnlyWhereASwitchMayStand)
+{
+    // As data, the help switches are text like any other.
+    for (const char* data : {"-h", "--help", "-?", "/?"}) {
+        const ChildResult result = Reg({"add", "HKCU\\Software\\KRV", "/v", "CMDLine", "/d", data, "/f"});
+        EXPECT_EQ(result.status, 0) << data << result.err;
+        EXPECT_EQ(result.out, kOk) << data;
+        EXPECT_EQ(Reg({"query", "HKCU\\Software\\KRV", "/v", "CMDLine"}).out,
+                  std::string("\nHKEY_CURRENT_USER\\Software\\KRV\n    CMDLine    REG_SZ    ") + data + "\n\n");
+    }
+    const ChildResult named = Reg({"add", "HKCU\\Software\\KRV", "/v", "-h", "/d", "x", "/f"});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(Reg({"query", "HKCU\\Software\\KRV", "/v", "-h"}).status, 0);
+
+    const std::string before = ReadRegistry();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"/?"}, {"add", "HKCU\\Software\\KRV", "/v", "x", "/d", "y", "-h"},
+          {"query", "--help", "HKCU\\Software\\KRV"}}) {
+        const ChildResult result = Reg(args);
+        EXPECT_EQ(result.status, 0) << testing::PrintToString(args);
+        EXPECT_EQ(result.out.rfind("korvane-reg: ", 0), 0u) << result.out;
+    }
+    EXPECT_EQ(ReadRegistry(), before) << "asking for help stores nothing";
+}
