@@ -178,24 +178,25 @@ int Add(const Options& options, const platform::RegistryStore& store, RegConsole
             return Fail(console, error);
     }
 
-    const platform::RegistryLoad current = store.Load();
-    if (!current.data)
-        return Fail(console, current.error);
-    if (setsValue && current.data->FindValue(path, value.name) != nullptr) {
-        const Consent consent = Ask(console, options.Has("f"),
+    // One read under the lock; only a question on a terminal lets it go while the user answers.
+    platform::RegistryWrite write(store);
+    if (const std::optional<std::string> error = write.Begin())
+        return Fail(console, *error);
+    if (setsValue && write.Data().FindValue(path, value.name) != nullptr && !options.Has("f")) {
+        write.End();
+        const Consent consent = Ask(console, false,
                                     "Value " + (value.name.empty() ? std::string("(Default)") : value.name) +
                                         " exists, overwrite(Yes/No)?");
         if (consent != Consent::Given)
             return NotConfirmed(console, consent);
+        if (const std::optional<std::string> error = write.Begin())
+            return Fail(console, *error);
     }
-    const std::optional<std::string> error = store.Update([&](platform::RegistryData& data) {
-        if (setsValue)
-            data.SetValue(path, value);
-        else
-            data.CreateKey(path);
-        return true;
-    });
-    if (error)
+    if (setsValue)
+        write.Data().SetValue(path, value);
+    else
+        write.Data().CreateKey(path);
+    if (const std::optional<std::string> error = write.Commit())
         return Fail(console, *error);
     console.out << kSuccess << "\n";
     return 0;
@@ -212,36 +213,40 @@ int Delete(const Options& options, const platform::RegistryStore& store, RegCons
     if (!oneValue && !allValues && path.find('\\') == std::string::npos)
         return Fail(console, "A root key cannot be deleted.");
 
-    const platform::RegistryLoad current = store.Load();
-    if (!current.data)
-        return Fail(console, current.error);
-    const bool found = oneValue ? current.data->FindValue(path, name ? *name : "") != nullptr
-                                : current.data->KeyExists(path);
-    if (!found) {
+    platform::RegistryWrite write(store);
+    if (const std::optional<std::string> error = write.Begin())
+        return Fail(console, *error);
+    auto found = [&] {
+        return oneValue ? write.Data().FindValue(path, name ? *name : "") != nullptr
+                        : write.Data().KeyExists(path);
+    };
+    if (!found()) {
         console.err << kNotFound << "\n";
         return 1;
     }
-    const std::string question =
-        oneValue    ? "Delete the registry value " + (name ? *name : std::string("(Default)")) + " (Yes/No)?"
-        : allValues ? "Delete all values under the registry key " + path + " (Yes/No)?"
-                    : "Permanently delete the registry key " + path + " (Yes/No)?";
-    const Consent consent = Ask(console, options.Has("f"), question);
-    if (consent != Consent::Given)
-        return NotConfirmed(console, consent);
-
-    const std::optional<std::string> error = store.Update([&](platform::RegistryData& data) {
-        if (oneValue)
-            return data.DeleteValue(path, name ? *name : "");
-        if (!allValues)
-            return data.DeleteKey(path);
-        const platform::RegistryKey* key = data.FindKey(path);
-        if (key == nullptr || key->values.empty())
-            return false;
-        data.CreateKey(path).values.clear();
-        return true;
-    });
-    if (error)
-        return Fail(console, *error);
+    if (!options.Has("f")) {
+        write.End();
+        const std::string question =
+            oneValue    ? "Delete the registry value " + (name ? *name : std::string("(Default)")) + " (Yes/No)?"
+            : allValues ? "Delete all values under the registry key " + path + " (Yes/No)?"
+                        : "Permanently delete the registry key " + path + " (Yes/No)?";
+        const Consent consent = Ask(console, false, question);
+        if (consent != Consent::Given)
+            return NotConfirmed(console, consent);
+        if (const std::optional<std::string> error = write.Begin())
+            return Fail(console, *error);
+    }
+    bool changed = false;
+    if (oneValue)
+        changed = write.Data().DeleteValue(path, name ? *name : "");
+    else if (!allValues)
+        changed = write.Data().DeleteKey(path);
+    else
+        changed = write.Data().ClearValues(path);
+    if (changed) {
+        if (const std::optional<std::string> error = write.Commit())
+            return Fail(console, *error);
+    }
     console.out << kSuccess << "\n";
     return 0;
 }
@@ -269,7 +274,7 @@ int Import(const Options& options, const platform::RegistryStore& store, RegCons
     std::optional<platform::RegFileError> parseError;
     const std::optional<std::string> error = store.Update([&](platform::RegistryData& data) {
         platform::RegistryData merged = data;
-        parseError = platform::ApplyRegFile(text, merged);
+        parseError = platform::ApplyRegFile(text, merged, platform::RegFileUse::Import);
         if (parseError)
             return false;
         data = std::move(merged);
@@ -295,19 +300,17 @@ int Export(const Options& options, const platform::RegistryStore& store, RegCons
         console.err << kNotFound << "\n";
         return 1;
     }
-    platform::RegistryData part;
-    for (const platform::RegistryKey& key : current.data->Keys()) {
-        if (platform::IsSameOrBelow(key.path, path))
-            part.CreateKey(key.path) = key;
-    }
+    const std::vector<const platform::RegistryKey*> keys = current.data->KeysAtOrBelow(path);
     const std::string& file = options.words[1];
     if (std::ifstream(file).good()) {
         const Consent consent = Ask(console, options.Has("y"), "File " + file + " already exists. Overwrite (Yes/No)?");
         if (consent != Consent::Given)
             return NotConfirmed(console, consent);
     }
+    // The file is for regedit on Windows or Wine, which reads this form with every character
+    // intact; the store's own REGEDIT4 form would lose everything beyond ASCII there.
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << platform::FormatRegFile(part);
+    out << platform::FormatRegFile(keys, platform::RegFileForm::Windows);
     out.close();
     if (!out)
         return Fail(console, "Could not write " + file + ": " + std::strerror(errno));

@@ -123,12 +123,8 @@ int Query(const Options& options, const platform::RegistryStore& store, RegConso
     }
     // The key is shown as it was first written, also when only keys below it are stored.
     std::string shownPath = path;
-    for (const platform::RegistryKey& key : data.Keys()) {
-        if (platform::IsSameOrBelow(key.path, path)) {
-            shownPath = key.path.substr(0, path.size());
-            break;
-        }
-    }
+    if (const std::vector<const platform::RegistryKey*> keys = data.KeysAtOrBelow(path); !keys.empty())
+        shownPath = keys.front()->path.substr(0, path.size());
 
     const std::string* name = options.Value("v");
     if (name != nullptr || options.Has("ve")) {

@@ -4,7 +4,6 @@
 
 #include "app/RegKey.h"
 #include "app/RunLog.h"
-#include "platform/RegistryStore.h"
 
 std::string g_strGiantsDir;
 std::string g_strKorvaneDir;
@@ -47,11 +46,12 @@ bool GetRegistryItems()
 {
     Log("GetRegistryItems()");
 
+    // One read of the store for every value below, however large the file.
+    const RegistryReading reading;
     // A store file that does not parse would otherwise look like a missing installation; the
     // player needs to hear which line to fix instead.
-    const platform::RegistryLoad store = platform::RegistryStore(platform::DefaultRegistryPath()).Load();
-    if (!store.data) {
-        platform::ShowMessage("Error - the settings could not be read.\n" + store.error,
+    if (!reading.Error().empty()) {
+        platform::ShowMessage("Error - the settings could not be read.\n" + reading.Error(),
                               platform::kErrorCaption);
         return false;
     }

@@ -35,6 +35,8 @@ void ShowWriteError(const char* thrown, platform::Owner owner, const std::string
 bool WriteKrvSettings(std::initializer_list<KrvSetting> values, platform::Owner owner,
                       const std::string& caption)
 {
+    // One lock, one read and one write for all the values, however large the store.
+    RegistryWriting writing;
     CRegKey key;
     try {
         key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_WRITE);
@@ -44,6 +46,7 @@ bool WriteKrvSettings(std::initializer_list<KrvSetting> values, platform::Owner 
             else
                 key.SetValue(value.text.c_str(), value.name.c_str());
         }
+        writing.Commit();
     } catch (const char* thrown) {
         ShowWriteError(thrown, owner, caption);
         return false;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/WindowsText.h"
+
 namespace platform {
 
 namespace {
@@ -102,6 +104,13 @@ std::string Utf16LeToUtf8(std::string_view bytes)
     return out;
 }
 
+// A root or a root's Software key: deleting either on import takes every program's settings.
+bool ProtectedFromImport(std::string_view path)
+{
+    const size_t slash = path.find('\\');
+    return slash == std::string_view::npos || SameRegistryName(path.substr(slash + 1), "Software");
+}
+
 std::vector<std::string_view> SplitLines(std::string_view text)
 {
     std::vector<std::string_view> lines;
@@ -146,8 +155,8 @@ bool ParseQuoted(std::string_view s, size_t& pos, std::string& out)
 
 class Parser {
 public:
-    Parser(std::vector<std::string_view> lines, RegistryData& data)
-        : m_lines(std::move(lines)), m_data(data) {}
+    Parser(std::vector<std::string_view> lines, RegistryData& data, RegFileUse use)
+        : m_lines(std::move(lines)), m_data(data), m_use(use) {}
 
     std::optional<RegFileError> Run();
 
@@ -164,6 +173,7 @@ private:
 
     std::vector<std::string_view> m_lines;
     RegistryData& m_data;
+    RegFileUse m_use;
     size_t m_index = 0;
     bool m_unicode = false;
     KeyState m_state = KeyState::None;
@@ -211,6 +221,10 @@ std::optional<RegFileError> Parser::KeyLine(std::string_view line)
     if (path.empty())
         return Error("key \"" + std::string(inner) + "\" does not begin with a registry root "
                      "such as HKEY_CURRENT_USER, or has an empty part");
+    if (remove && m_use == RegFileUse::Import && ProtectedFromImport(path))
+        return Error("refusing to delete [" + path + "]: that would remove the settings of every "
+                     "program below it. An import deletes only keys below Software\\..., such as "
+                     "[-HKEY_CURRENT_USER\\Software\\KRV].");
     if (remove) {
         m_data.DeleteKey(path);
         m_state = KeyState::Deleted;
@@ -312,8 +326,11 @@ std::optional<RegFileError> Parser::HexData(std::string_view text, uint32_t type
             break;
         list.remove_prefix(comma + 1);
     }
-    if (m_unicode && (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz))
-        bytes = Utf16LeToUtf8(bytes);
+    if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) {
+        // Strings as hex are text in the file's own form: UTF-16LE in version 5, the ANSI code
+        // page (or UTF-8 from a program of ours) in REGEDIT4.
+        bytes = m_unicode ? Utf16LeToUtf8(bytes) : FromWindowsText(bytes);
+    }
     value.type = type;
     value.bytes = std::move(bytes);
     return std::nullopt;
@@ -321,16 +338,22 @@ std::optional<RegFileError> Parser::HexData(std::string_view text, uint32_t type
 
 } // namespace
 
-std::optional<RegFileError> ApplyRegFile(std::string_view text, RegistryData& data)
+std::optional<RegFileError> ApplyRegFile(std::string_view text, RegistryData& data, RegFileUse use)
 {
     std::string converted;
     if (text.starts_with("\xFF\xFE")) {
         converted = Utf16LeToUtf8(text.substr(2));
         text = converted;
-    } else if (text.starts_with("\xEF\xBB\xBF")) {
-        text.remove_prefix(3);
+    } else {
+        if (text.starts_with("\xEF\xBB\xBF"))
+            text.remove_prefix(3);
+        // A file that is not UTF-8 as a whole came from a Windows regedit: Windows-1252.
+        if (!IsValidUtf8(text)) {
+            converted = FromWindowsText(text);
+            text = converted;
+        }
     }
-    return Parser(SplitLines(text), data).Run();
+    return Parser(SplitLines(text), data, use).Run();
 }
 
 } // namespace platform

@@ -8,9 +8,27 @@ namespace platform {
 
 namespace {
 
+// A key with more values than this gets an index of their names.
+constexpr size_t kIndexFrom = 16;
+
 char FoldCase(char c)
 {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+int SortRank(char c)
+{
+    if (c == '\\')
+        return 0;
+    return static_cast<unsigned char>(FoldCase(c)) + 1;
+}
+
+std::string Folded(std::string_view text)
+{
+    std::string folded(text);
+    for (char& c : folded)
+        c = FoldCase(c);
+    return folded;
 }
 
 struct RootName {
@@ -65,89 +83,191 @@ std::string CanonicalKeyPath(std::string_view path)
     return result;
 }
 
+bool RegistryPathOrder::operator()(std::string_view a, std::string_view b) const
+{
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const int x = SortRank(a[i]);
+        const int y = SortRank(b[i]);
+        if (x != y)
+            return x < y;
+    }
+    return a.size() < b.size();
+}
+
+RegistryData::RegistryData(const RegistryData& other) : m_keys(other.m_keys) {}
+
+RegistryData& RegistryData::operator=(const RegistryData& other)
+{
+    if (this != &other) {
+        m_keys = other.m_keys;
+        m_last = m_keys.end();
+    }
+    return *this;
+}
+
+RegistryData::RegistryData(RegistryData&& other) noexcept : m_keys(std::move(other.m_keys))
+{
+    other.m_last = other.m_keys.end();
+}
+
+RegistryData& RegistryData::operator=(RegistryData&& other) noexcept
+{
+    m_keys = std::move(other.m_keys);
+    m_last = m_keys.end();
+    other.m_last = other.m_keys.end();
+    return *this;
+}
+
+std::vector<const RegistryKey*> RegistryData::Keys() const
+{
+    std::vector<const RegistryKey*> keys;
+    keys.reserve(m_keys.size());
+    for (const auto& [path, stored] : m_keys)
+        keys.push_back(&stored.key);
+    return keys;
+}
+
+std::vector<const RegistryKey*> RegistryData::KeysAtOrBelow(std::string_view path) const
+{
+    std::vector<const RegistryKey*> keys;
+    for (auto it = m_keys.lower_bound(path); it != m_keys.end() && IsSameOrBelow(it->first, path); ++it)
+        keys.push_back(&it->second.key);
+    return keys;
+}
+
 bool RegistryData::KeyExists(std::string_view path) const
 {
-    return std::any_of(m_keys.begin(), m_keys.end(),
-                       [&](const RegistryKey& key) { return IsSameOrBelow(key.path, path); });
+    // The key itself, or else the first key below it, is the first one not sorted before it.
+    const auto it = m_keys.lower_bound(path);
+    return it != m_keys.end() && IsSameOrBelow(it->first, path);
 }
 
 const RegistryKey* RegistryData::FindKey(std::string_view path) const
 {
-    for (const RegistryKey& key : m_keys) {
-        if (SameRegistryName(key.path, path))
-            return &key;
-    }
-    return nullptr;
+    const auto it = m_keys.find(path);
+    return it == m_keys.end() ? nullptr : &it->second.key;
 }
 
-RegistryKey& RegistryData::CreateKey(std::string_view path)
+RegistryData::StoredKey& RegistryData::Stored(std::string_view path)
 {
-    for (RegistryKey& key : m_keys) {
-        if (SameRegistryName(key.path, path))
-            return key;
+    if (m_last != m_keys.end() && SameRegistryName(m_last->first, path))
+        return m_last->second;
+    // A file of our own lists its keys in order, so a new key usually goes at the end.
+    if (m_keys.empty() || RegistryPathOrder()(std::prev(m_keys.end())->first, path)) {
+        m_last = m_keys.emplace_hint(m_keys.end(), std::string(path), StoredKey{RegistryKey{std::string(path), {}}, {}});
+        return m_last->second;
     }
-    m_keys.push_back(RegistryKey{std::string(path), {}});
-    return m_keys.back();
+    auto it = m_keys.lower_bound(path);
+    if (it == m_keys.end() || !SameRegistryName(it->first, path))
+        it = m_keys.emplace_hint(it, std::string(path), StoredKey{RegistryKey{std::string(path), {}}, {}});
+    m_last = it;
+    return it->second;
+}
+
+const RegistryKey& RegistryData::CreateKey(std::string_view path)
+{
+    return Stored(path).key;
 }
 
 bool RegistryData::DeleteKey(std::string_view path)
 {
-    const size_t before = m_keys.size();
-    std::erase_if(m_keys, [&](const RegistryKey& key) { return IsSameOrBelow(key.path, path); });
-    return m_keys.size() != before;
+    auto it = m_keys.lower_bound(path);
+    const auto first = it;
+    while (it != m_keys.end() && IsSameOrBelow(it->first, path))
+        ++it;
+    if (it == first)
+        return false;
+    m_keys.erase(first, it);
+    m_last = m_keys.end();
+    return true;
 }
 
-const RegistryValue* RegistryData::FindValue(std::string_view path, std::string_view name) const
+void RegistryData::Reindex(StoredKey& stored)
 {
-    const RegistryKey* key = FindKey(path);
-    if (key == nullptr)
-        return nullptr;
-    for (const RegistryValue& value : key->values) {
+    stored.index.clear();
+    if (stored.key.values.size() <= kIndexFrom)
+        return;
+    for (size_t i = 0; i < stored.key.values.size(); ++i)
+        stored.index.emplace(Folded(stored.key.values[i].name), i);
+}
+
+RegistryValue* RegistryData::FindIn(StoredKey& stored, std::string_view name)
+{
+    std::vector<RegistryValue>& values = stored.key.values;
+    if (!stored.index.empty()) {
+        const auto it = stored.index.find(Folded(name));
+        return it == stored.index.end() ? nullptr : &values[it->second];
+    }
+    for (RegistryValue& value : values) {
         if (SameRegistryName(value.name, name))
             return &value;
     }
     return nullptr;
 }
 
+const RegistryValue* RegistryData::FindValue(std::string_view path, std::string_view name) const
+{
+    const auto it = m_keys.find(path);
+    if (it == m_keys.end())
+        return nullptr;
+    // The search changes nothing; it only shares the code of the writers.
+    return FindIn(const_cast<StoredKey&>(it->second), name);
+}
+
 void RegistryData::SetValue(std::string_view path, RegistryValue value)
 {
-    RegistryKey& key = CreateKey(path);
-    for (RegistryValue& existing : key.values) {
-        if (SameRegistryName(existing.name, value.name)) {
-            // The name keeps the spelling it was created with, as in Windows.
-            existing.type = value.type;
-            existing.bytes = std::move(value.bytes);
-            return;
-        }
+    StoredKey& stored = Stored(path);
+    if (RegistryValue* existing = FindIn(stored, value.name)) {
+        // The name keeps the spelling it was created with, as in Windows.
+        existing->type = value.type;
+        existing->bytes = std::move(value.bytes);
+        return;
     }
-    key.values.push_back(std::move(value));
+    std::vector<RegistryValue>& values = stored.key.values;
+    values.push_back(std::move(value));
+    if (!stored.index.empty())
+        stored.index.emplace(Folded(values.back().name), values.size() - 1);
+    else if (values.size() > kIndexFrom)
+        Reindex(stored);
 }
 
 bool RegistryData::DeleteValue(std::string_view path, std::string_view name)
 {
-    for (RegistryKey& key : m_keys) {
-        if (!SameRegistryName(key.path, path))
-            continue;
-        const size_t before = key.values.size();
-        std::erase_if(key.values,
-                      [&](const RegistryValue& value) { return SameRegistryName(value.name, name); });
-        return key.values.size() != before;
-    }
-    return false;
+    const auto it = m_keys.find(path);
+    if (it == m_keys.end())
+        return false;
+    std::vector<RegistryValue>& values = it->second.key.values;
+    const size_t before = values.size();
+    std::erase_if(values, [&](const RegistryValue& value) { return SameRegistryName(value.name, name); });
+    if (values.size() == before)
+        return false;
+    Reindex(it->second);
+    return true;
+}
+
+bool RegistryData::ClearValues(std::string_view path)
+{
+    const auto it = m_keys.find(path);
+    if (it == m_keys.end() || it->second.key.values.empty())
+        return false;
+    it->second.key.values.clear();
+    it->second.index.clear();
+    return true;
 }
 
 std::vector<std::string> RegistryData::SubKeyNames(std::string_view path) const
 {
     std::vector<std::string> names;
-    for (const RegistryKey& key : m_keys) {
-        if (key.path.size() <= path.size() || !IsSameOrBelow(key.path, path))
-            continue;
-        const std::string_view below = std::string_view(key.path).substr(path.size() + 1);
-        const std::string name(below.substr(0, below.find('\\')));
-        const bool known = std::any_of(names.begin(), names.end(),
-                                       [&](const std::string& n) { return SameRegistryName(n, name); });
-        if (!known)
-            names.push_back(name);
+    const std::string below = std::string(path) + '\\';
+    auto it = m_keys.lower_bound(below);
+    while (it != m_keys.end() && IsSameOrBelow(it->first, path)) {
+        const std::string_view rest = std::string_view(it->first).substr(below.size());
+        const std::string_view name = rest.substr(0, rest.find('\\'));
+        names.emplace_back(name);
+        // Everything below this child sorts before the child's name followed by any character
+        // but the separator, so one search skips the whole branch.
+        it = m_keys.lower_bound(below + std::string(name) + '\0');
     }
     return names;
 }

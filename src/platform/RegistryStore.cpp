@@ -56,31 +56,28 @@ std::string RealTarget(const std::string& path)
     return path;
 }
 
-class FileLock {
-public:
-    explicit FileLock(const std::string& path) : m_path(path) {}
-
-    std::optional<std::string> Acquire()
-    {
-        m_fd = sys::Open(m_path, O_RDWR | O_CREAT, 0644);
-        if (!m_fd.IsOpen())
-            return SystemError("Could not open the lock file", m_path);
-        for (int waited = 0;; waited += kLockPollMilliseconds) {
-            if (::flock(m_fd.Get(), LOCK_EX | LOCK_NB) == 0)
-                return std::nullopt;
-            if (errno != EWOULDBLOCK && errno != EINTR)
-                return SystemError("Could not lock", m_path);
-            if (waited >= kLockWaitMilliseconds)
-                return "Timed out waiting for the lock on " + m_path + " held by another program";
-            const timespec pause{0, kLockPollMilliseconds * 1000000L};
-            ::nanosleep(&pause, nullptr);
+// Takes the exclusive lock on `path`, waiting a while for another writer.
+std::optional<std::string> Lock(const std::string& path, sys::FileDescriptor& fd)
+{
+    fd = sys::Open(path, O_RDWR | O_CREAT, 0644);
+    if (!fd.IsOpen())
+        return SystemError("Could not open the lock file", path);
+    for (int waited = 0;; waited += kLockPollMilliseconds) {
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0)
+            return std::nullopt;
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            const std::string error = SystemError("Could not lock", path);
+            fd = sys::FileDescriptor();
+            return error;
         }
+        if (waited >= kLockWaitMilliseconds) {
+            fd = sys::FileDescriptor();
+            return "Timed out waiting for the lock on " + path + " held by another program";
+        }
+        const timespec pause{0, kLockPollMilliseconds * 1000000L};
+        ::nanosleep(&pause, nullptr);
     }
-
-private:
-    std::string m_path;
-    sys::FileDescriptor m_fd; // closing it releases the lock
-};
+}
 
 std::optional<std::string> WriteAtomically(const std::string& path, const std::string& text)
 {
@@ -134,17 +131,53 @@ RegistryLoad RegistryStore::Load() const
 
 std::optional<std::string> RegistryStore::Update(const std::function<bool(RegistryData&)>& change) const
 {
-    if (!MakeDirectories(Directory(m_path)))
-        return SystemError("Could not create the folder", Directory(m_path));
-    FileLock lock(m_path + ".lock");
-    if (std::optional<std::string> error = lock.Acquire())
+    RegistryWrite write(*this);
+    if (std::optional<std::string> error = write.Begin())
         return error;
-    RegistryLoad current = Load();
-    if (!current.data)
-        return current.error;
-    if (!change(*current.data))
+    if (!change(write.Data()))
         return std::nullopt;
-    return WriteAtomically(m_path, FormatRegFile(*current.data));
+    return write.Commit();
+}
+
+std::optional<std::string> RegistryWrite::Begin()
+{
+    const std::string& path = m_store.Path();
+    if (!MakeDirectories(Directory(path)))
+        return SystemError("Could not create the folder", Directory(path));
+    if (std::optional<std::string> error = Lock(path + ".lock", m_lock))
+        return error;
+    // Read under the lock: what another writer stored a moment ago is kept.
+    RegistryLoad current = m_store.Load();
+    if (!current.data) {
+        End();
+        return current.error;
+    }
+    m_data = std::move(*current.data);
+    return std::nullopt;
+}
+
+std::optional<std::string> RegistryWrite::Commit()
+{
+    std::optional<std::string> error = WriteAtomically(m_store.Path(), FormatRegFile(m_data));
+    End();
+    return error;
+}
+
+void RegistryWrite::End()
+{
+    m_lock = sys::FileDescriptor();
+}
+
+void AnchorRegistryPath()
+{
+    const char* explicitPath = std::getenv("KORVANE_REGISTRY");
+    if (explicitPath == nullptr || explicitPath[0] == '\0' || explicitPath[0] == '/')
+        return;
+    char directory[PATH_MAX];
+    if (::getcwd(directory, sizeof directory) == nullptr)
+        return; // the current directory is gone; nothing better is known
+    const std::string absolute = std::string(directory) + "/" + explicitPath;
+    ::setenv("KORVANE_REGISTRY", absolute.c_str(), 1);
 }
 
 std::string DefaultRegistryPath()

@@ -120,3 +120,45 @@ TEST_F(RegToolTest, HelpOnlyWhereASwitchMayStand)
     }
     EXPECT_EQ(ReadRegistry(), before) << "asking for help stores nothing";
 }
+
+TEST_F(RegToolTest, ExportIsForWindowsTheStoreStaysReadable)
+{
+    const std::string grosse = "C:\\Spiele\\Gr\xc3\xb6\xc3\x9f" "e";
+    ASSERT_EQ(Reg({"add", "HKCU\\Software\\KRV", "/v", "DestDir", "/d", grosse, "/f"}).status, 0);
+    ASSERT_EQ(Reg({"add", "HKCU\\Software\\KRV", "/v", "AutoJoin", "/t", "REG_DWORD", "/d", "1", "/f"}).status, 0);
+    // The store is the file players read and edit: UTF-8 with LF line ends.
+    EXPECT_EQ(ReadRegistry(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\KRV]\n\"DestDir\"=\"C:\\\\Spiele\\\\Gr\xc3\xb6\xc3\x9f"
+                              "e\"\n\"AutoJoin\"=dword:00000001\n\n");
+
+    const ChildResult result = Reg({"export", "HKCU\\Software\\KRV", m_dir / "krv.reg"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::string file = m_dir.ReadFile("krv.reg").value_or("");
+    std::string expected = "\xFF\xFE";
+    for (const unsigned char c : std::string("Windows Registry Editor Version 5.00\r\n\r\n"
+                                             "[HKEY_CURRENT_USER\\Software\\KRV]\r\n"
+                                             "\"DestDir\"=\"C:\\\\Spiele\\\\Gr\xf6\xdf"
+                                             "e\"\r\n\"AutoJoin\"=dword:00000001\r\n\r\n"))
+        expected += {static_cast<char>(c), '\0'};
+    EXPECT_EQ(file, expected);
+
+    // And back, as a Windows export comes in.
+    ASSERT_EQ(Reg({"delete", "HKCU\\Software\\KRV", "/f"}).status, 0);
+    EXPECT_EQ(Reg({"import", m_dir / "krv.reg"}).status, 0);
+    EXPECT_EQ(Reg({"query", "HKCU\\Software\\KRV", "/v", "DestDir"}).out,
+              "\nHKEY_CURRENT_USER\\Software\\KRV\n    DestDir    REG_SZ    " + grosse + "\n\n");
+}
+
+TEST_F(RegToolTest, ImportRefusesToWipeARoot)
+{
+    WriteRegistry("[HKEY_CURRENT_USER\\Software\\KRV]\n\"DestDir\"=\"/own\"\n");
+    const std::string before = ReadRegistry();
+    for (const char* key : {"HKEY_CURRENT_USER", "HKEY_CURRENT_USER\\Software"}) {
+        m_dir.WriteFile("wipe.reg", std::string("REGEDIT4\r\n\r\n[-") + key + "]\r\n\r\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"a\"=\"b\"\r\n");
+        const ChildResult result = Reg({"import", m_dir / "wipe.reg"});
+        EXPECT_EQ(result.status, 1) << key;
+        EXPECT_NE(result.err.find("wipe.reg line 3: refusing to delete [" + std::string(key) + "]"),
+                  std::string::npos) << result.err;
+        EXPECT_EQ(ReadRegistry(), before) << key;
+    }
+}
