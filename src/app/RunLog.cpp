@@ -8,10 +8,12 @@
 #include <cstring>
 #include <ctime>
 
+#include "app/RegKey.h"
 #include "app/Settings.h"
 #include "platform/Clock.h"
 #include "platform/GamePath.h"
 #include "platform/MessageBoxes.h"
+#include "platform/RegistryStore.h"
 #include "platform/TextMode.h"
 
 CRunLog* g_pRunLog = nullptr;
@@ -49,6 +51,8 @@ std::string FormatOpeningTime(std::chrono::system_clock::time_point when)
 CRunLog::CRunLog(int argc, char** argv)
 {
     g_pRunLog = this;
+    // The run log is made first at start, before anything can change the current directory.
+    platform::AnchorRegistryPath();
     for (int i = 1; i < argc; ++i) {
         if (argv[i] != nullptr && std::strcmp(argv[i], kSwitch) == 0) {
             m_bEnabled = true;
@@ -58,7 +62,18 @@ CRunLog::CRunLog(int argc, char** argv)
     if (!m_bEnabled)
         return;
 
-    g_strKorvaneDir = QueryString("Software\\KRV", "DestDir");
+    bool readable = false;
+    {
+        const RegistryReading reading;
+        readable = reading.Error().empty();
+        g_strKorvaneDir = QueryString("Software\\KRV", "DestDir");
+    }
+    // Without a readable store and a full own directory there is no place for the log: it is
+    // never put at the file system root or into the current directory. The start goes on, and
+    // GetRegistryItems tells the player what to fix (the line that does not parse, the missing
+    // or relative directory) instead of a misleading "already running".
+    if (!readable || !IsFullFolderPath(g_strKorvaneDir))
+        return;
     const std::string path = platform::ResolvePath(g_strKorvaneDir + "\\KRVRun.log");
 
     // The lock is taken before the file is emptied, so that a second traced instance is refused
@@ -93,7 +108,7 @@ CRunLog::~CRunLog()
 
 void CRunLog::Log(std::string text)
 {
-    if (!m_bEnabled)
+    if (!m_bEnabled || m_file == nullptr)
         return;
     const std::string bytes = platform::ToTextMode(text + "\n");
     std::fwrite(bytes.data(), 1, bytes.size(), m_file);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "platform/MessageBoxes.h"
 
@@ -15,6 +16,12 @@ extern uint32_t g_bAutoJoin;         // non-zero: auto-join on
 
 // Loads the five settings; shows its own message and returns false when a directory is missing.
 bool GetRegistryItems();
+
+// True when a directory setting, its one trailing backslash removed, names a folder by its full
+// path ("/home/me/korvane"; a backslash counts as a slash): the engine changes the current
+// directory freely, so a relative one would mean another folder at every step, and neither an
+// empty one nor the file system root may stand for Korvane's or the game's folder.
+bool IsFullFolderPath(std::string_view directory);
 
 // The text of a value under HKEY_CURRENT_USER, read through a 1024-byte buffer; empty when the
 // key or value is missing or the value does not fit. Shows nothing.

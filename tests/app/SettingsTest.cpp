@@ -11,7 +11,7 @@
 namespace {
 
 constexpr const char* kGiants = "[HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants]\n"
-                                "\"DestDir\"=\"C:\\\\Games\\\\Giants\\\\\"\n";
+                                "\"DestDir\"=\"/games/Giants\\\\\"\n";
 
 std::string Krv(const std::string& values)
 {
@@ -29,7 +29,7 @@ TEST_F(SettingsTest, LoadsTheFiveSettingsWithTheirDefaultsAndLimits)
     g_nSecondsToJoin = 33;
     g_bAutoJoin = 1;
     ASSERT_TRUE(GetRegistryItems());
-    EXPECT_EQ(g_strGiantsDir, "C:\\Games\\Giants"); // one trailing backslash removed
+    EXPECT_EQ(g_strGiantsDir, "/games/Giants"); // one trailing backslash removed
     EXPECT_EQ(g_strKorvaneDir, "/opt/korvane\\");   // of two, one is kept
     EXPECT_EQ(g_strCmdLine, "");
     EXPECT_EQ(g_nSecondsToJoin, 5u);
@@ -62,7 +62,7 @@ TEST_F(SettingsTest, NumbersAreClampedAndReadWhateverTheirType)
     }
 }
 
-TEST_F(SettingsTest, MissingDirectoriesShowTheirMessages)
+TEST_F(SettingsTest, MissingOrRelativeDirectoriesShowTheirMessages)
 {
     EXPECT_FALSE(GetRegistryItems()); // no store file at all
     EXPECT_EQ(m_messages.Last().text, "Error - Giants : Citizen Kabuto was not found on your system.");
@@ -73,8 +73,29 @@ TEST_F(SettingsTest, MissingDirectoriesShowTheirMessages)
     g_strKorvaneDir = "before";
     EXPECT_FALSE(GetRegistryItems());
     EXPECT_EQ(m_messages.Last().text, "Error - Korvane is not installed correctly. Please reinstall.");
-    EXPECT_EQ(g_strGiantsDir, "C:\\Games\\Giants");
+    EXPECT_EQ(g_strGiantsDir, "/games/Giants");
     EXPECT_EQ(m_messages.Count(), 2u);
+
+    // A directory that is not a full path names itself, and the variable keeps the folder it
+    // held: the engine must never go on in a relative folder or at the file system root.
+    const std::pair<const char*, const char*> relative[] = {
+        {"Software\\PlanetMoon\\Giants", "C:\\\\Games\\\\Giants"},
+        {"Software\\PlanetMoon\\Giants", "games/Giants"},
+        {"Software\\KRV", "\\\\"},
+        {"Software\\KRV", "//"},
+    };
+    for (const auto& [key, value] : relative) {
+        const bool game = std::string(key) == "Software\\PlanetMoon\\Giants";
+        WriteRegistry(std::string("[HKEY_CURRENT_USER\\Software\\KRV]\n\"DestDir\"=\"") + (game ? "/own" : value) +
+                      "\"\n[HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants]\n\"DestDir\"=\"" +
+                      (game ? value : "/games/Giants") + "\"\n");
+        g_strGiantsDir = "/before";
+        g_strKorvaneDir = "/before";
+        EXPECT_FALSE(GetRegistryItems()) << value;
+        EXPECT_EQ(m_messages.Last().text.rfind(std::string("Error - DestDir of HKEY_CURRENT_USER\\") + key + " is \"", 0), 0u)
+            << m_messages.Last().text;
+        EXPECT_EQ(game ? g_strGiantsDir : g_strKorvaneDir, "/before");
+    }
 }
 
 TEST_F(SettingsTest, WritersOpenButNeverCreateTheKey)
