@@ -1,6 +1,8 @@
 // Loading and storing the settings: every rule of GetRegistryItems, CRegKey's failures, the
 // writers' message, and the store shared by two processes.
 #include <sys/wait.h>
+#include <clocale>
+#include <cstdio>
 #include <unistd.h>
 
 #include "RegistryFixture.h"
@@ -201,4 +203,40 @@ TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNothing)
     const platform::RegistryLoad load = platform::RegistryStore(RegistryPath()).Load();
     ASSERT_TRUE(load.data) << load.error;
     EXPECT_EQ(load.data->FindKey("HKEY_CURRENT_USER\\Software\\KRV")->values.size(), 1u + 2 * kEach);
+}
+
+TEST_F(SettingsTest, NumbersIgnoreTheUsersLocale)
+{
+    // Korvane's window adopts the user's locale for the C library; a German one writes 0,5 for
+    // one half. The store's numbers must read and write the same under it.
+    const std::string locales = m_dir / "locales";
+    ASSERT_EQ(std::system(("mkdir -p '" + locales + "' && localedef -i de_DE -f UTF-8 '" + locales + "/de_DE.UTF-8' >/dev/null 2>&1").c_str()), 0)
+        << "localedef needs the locales package (scripts/packages-test.txt)";
+    ::setenv("LOCPATH", locales.c_str(), 1);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    char half[8];
+    std::snprintf(half, sizeof half, "%.1f", 0.5);
+    EXPECT_STREQ(half, "0,5") << "the locale is in effect";
+
+    WriteRegistry(std::string(kGiants) + Krv("\"SecondsToJoin\"=dword:0000002a\n\"AutoJoin\"=dword:ffffffff\n"));
+    const bool loaded = GetRegistryItems();
+    const uint32_t seconds = g_nSecondsToJoin;
+    const uint32_t autoJoin = g_bAutoJoin;
+    const bool stored = WriteKrvSettings({KrvSetting::Dword("SecondsToJoin", 1234567), KrvSetting::Text("CMDLine", "1,5")},
+                                         platform::Owner::None);
+    // The C library keeps the list it makes of LOCPATH for good, which the leak checker reports.
+    const ChildResult tool = Run("/usr/bin/env", {"LC_ALL=de_DE.UTF-8", "ASAN_OPTIONS=detect_leaks=0", KORVANE_REG_EXE, "add", "HKCU\\Software\\KRV",
+                                                  "/v", "Big", "/t", "REG_DWORD", "/d", "4294967295", "/f"});
+    const ChildResult query = Run("/usr/bin/env", {"LC_ALL=de_DE.UTF-8", "ASAN_OPTIONS=detect_leaks=0", KORVANE_REG_EXE, "query", "HKCU\\Software\\KRV"});
+    std::setlocale(LC_ALL, "C");
+    ::unsetenv("LOCPATH");
+
+    EXPECT_TRUE(loaded);
+    EXPECT_EQ(seconds, 42u);
+    EXPECT_EQ(autoJoin, 0xffffffffu);
+    EXPECT_TRUE(stored);
+    EXPECT_EQ(tool.status, 0) << tool.err;
+    for (const char* line : {"\"SecondsToJoin\"=dword:0012d687\n", "\"CMDLine\"=\"1,5\"\n", "\"Big\"=dword:ffffffff\n"})
+        EXPECT_NE(ReadRegistry().find(line), std::string::npos) << ReadRegistry();
+    EXPECT_NE(query.out.find("    SecondsToJoin    REG_DWORD    0x12d687\n"), std::string::npos) << query.out;
 }
