@@ -49,9 +49,9 @@ constexpr std::array<RootName, 6> kRoots{{
 
 bool SameRegistryName(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+    // Most names are asked for as they were written; a plain comparison answers those at once.
+    return a.size() == b.size() && (a == b || std::equal(a.begin(), a.end(), b.begin(),
+                      [](char x, char y) { return FoldCase(x) == FoldCase(y); }));
 }
 
 bool IsSameOrBelow(std::string_view path, std::string_view ancestor)
@@ -85,8 +85,11 @@ std::string CanonicalKeyPath(std::string_view path)
 
 bool RegistryPathOrder::operator()(std::string_view a, std::string_view b) const
 {
+    // Paths share long beginnings ("HKEY_CURRENT_USER\Software\..."): skip the identical bytes
+    // at memory speed, then compare by rank from the first difference.
     const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
+    size_t i = static_cast<size_t>(std::mismatch(a.begin(), a.begin() + common, b.begin()).first - a.begin());
+    for (; i < common; ++i) {
         const int x = SortRank(a[i]);
         const int y = SortRank(b[i]);
         if (x != y)
@@ -183,21 +186,48 @@ bool RegistryData::DeleteKey(std::string_view path)
     return true;
 }
 
+RegistryData::ValueIndex::ValueIndex(const ValueIndex& other)
+    : m_names(other.m_names ? std::make_unique<std::unordered_map<std::string, size_t>>(*other.m_names) : nullptr)
+{
+}
+
+RegistryData::ValueIndex& RegistryData::ValueIndex::operator=(const ValueIndex& other)
+{
+    if (this != &other)
+        *this = ValueIndex(other);
+    return *this;
+}
+
+void RegistryData::ValueIndex::Add(std::string folded, size_t position)
+{
+    if (!m_names)
+        m_names = std::make_unique<std::unordered_map<std::string, size_t>>();
+    m_names->emplace(std::move(folded), position);
+}
+
+long RegistryData::ValueIndex::Find(const std::string& folded) const
+{
+    if (!m_names)
+        return -1;
+    const auto it = m_names->find(folded);
+    return it == m_names->end() ? -1 : static_cast<long>(it->second);
+}
+
 void RegistryData::Reindex(StoredKey& stored)
 {
-    stored.index.clear();
+    stored.index.Clear();
     if (stored.key.values.size() <= kIndexFrom)
         return;
     for (size_t i = 0; i < stored.key.values.size(); ++i)
-        stored.index.emplace(Folded(stored.key.values[i].name), i);
+        stored.index.Add(Folded(stored.key.values[i].name), i);
 }
 
 RegistryValue* RegistryData::FindIn(StoredKey& stored, std::string_view name)
 {
     std::vector<RegistryValue>& values = stored.key.values;
-    if (!stored.index.empty()) {
-        const auto it = stored.index.find(Folded(name));
-        return it == stored.index.end() ? nullptr : &values[it->second];
+    if (!stored.index.Empty()) {
+        const long position = stored.index.Find(Folded(name));
+        return position < 0 ? nullptr : &values[static_cast<size_t>(position)];
     }
     for (RegistryValue& value : values) {
         if (SameRegistryName(value.name, name))
@@ -226,8 +256,8 @@ void RegistryData::SetValue(std::string_view path, RegistryValue value)
     }
     std::vector<RegistryValue>& values = stored.key.values;
     values.push_back(std::move(value));
-    if (!stored.index.empty())
-        stored.index.emplace(Folded(values.back().name), values.size() - 1);
+    if (!stored.index.Empty())
+        stored.index.Add(Folded(values.back().name), values.size() - 1);
     else if (values.size() > kIndexFrom)
         Reindex(stored);
 }
@@ -252,7 +282,7 @@ bool RegistryData::ClearValues(std::string_view path)
     if (it == m_keys.end() || it->second.key.values.empty())
         return false;
     it->second.key.values.clear();
-    it->second.index.clear();
+    it->second.index.Clear();
     return true;
 }
 

@@ -11,6 +11,7 @@
 // the store file) and every lookup is logarithmic; a key with many values indexes their names.
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -78,11 +79,28 @@ public:
     std::vector<std::string> SubKeyNames(std::string_view path) const;
 
 private:
+    // Folded value name to position in the key's values; made only for keys with many values,
+    // where a search of the list would make an import quadratic, and small when absent.
+    class ValueIndex {
+    public:
+        ValueIndex() = default;
+        ValueIndex(const ValueIndex& other);
+        ValueIndex& operator=(const ValueIndex& other);
+        ValueIndex(ValueIndex&&) noexcept = default;
+        ValueIndex& operator=(ValueIndex&&) noexcept = default;
+
+        bool Empty() const { return !m_names || m_names->empty(); }
+        void Clear() { m_names.reset(); }
+        void Add(std::string folded, size_t position);
+        // The position, or -1 when the name is not there.
+        long Find(const std::string& folded) const;
+
+    private:
+        std::unique_ptr<std::unordered_map<std::string, size_t>> m_names;
+    };
     struct StoredKey {
         RegistryKey key;
-        // Folded value name to position in key.values; kept only for keys with many values,
-        // where a search of the list would make an import quadratic.
-        std::unordered_map<std::string, size_t> index;
+        ValueIndex index;
     };
     using KeyMap = std::map<std::string, StoredKey, RegistryPathOrder>;
 
