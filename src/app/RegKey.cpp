@@ -25,6 +25,7 @@ struct RegistryView {
     platform::RegistryData data;
     std::string error; // why the content could not be read; then `data` is not used
     bool changed = false;
+    RegistryView* outer = nullptr; // the scope this one stands in for until it ends
 };
 
 namespace {
@@ -254,13 +255,14 @@ RegistryReading::RegistryReading() : m_view(new RegistryView)
         m_view->data = std::move(*load.data);
     else
         m_view->error = load.error.empty() ? "the settings could not be read" : load.error;
+    m_view->outer = t_view;
     t_view = m_view;
 }
 
 RegistryReading::~RegistryReading()
 {
     if (t_view == m_view)
-        t_view = nullptr;
+        t_view = m_view->outer;
     delete m_view;
 }
 
@@ -277,13 +279,14 @@ RegistryWriting::RegistryWriting() : m_view(new RegistryView)
         m_view->error = error->empty() ? "the settings could not be read" : *error;
     else
         m_view->data = std::move(m_view->write->Data());
+    m_view->outer = t_view;
     t_view = m_view;
 }
 
 RegistryWriting::~RegistryWriting()
 {
     if (t_view == m_view)
-        t_view = nullptr;
+        t_view = m_view->outer;
     delete m_view; // releases the lock without writing when Commit did not run
 }
 
@@ -296,7 +299,7 @@ void RegistryWriting::Commit()
     // The content has gone to the file; later calls of this thread read the file again.
     m_view->error = "the settings were written already";
     if (t_view == m_view)
-        t_view = nullptr;
+        t_view = m_view->outer;
     if (const std::optional<std::string> error = m_view->write->Commit()) {
         t_lastError = *error;
         throw "Error in CRegKey::SetValue";

@@ -76,7 +76,8 @@ const std::string& LastRegistryError();
 // Without a scope, every CRegKey call reads the store file afresh (and every change takes the lock,
 // reads, and writes). A large store makes that slow, and a run of calls could see the file change
 // between them; so a run of calls that belongs together opens one of these scopes on its thread.
-// Scopes do not nest.
+// A scope opened inside another stands in for it until it ends; a writing scope inside a
+// reading one does not update what the reading one answers.
 //
 // RegistryReading: the store is read once, when the scope opens; CRegKey reads on this thread
 // answer from that content. A change made meanwhile still goes to the file at once.
