@@ -1,5 +1,6 @@
 #include "platform/RegFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -129,8 +130,10 @@ bool ParseQuoted(std::string_view s, size_t& pos, std::string& out)
 {
     for (++pos; pos < s.size();) {
         // Plain characters go over in one piece: a store holds hundreds of thousands of texts.
-        const size_t special = s.find_first_of("\"\\", pos);
-        if (special == std::string_view::npos) {
+        size_t special = pos;
+        while (special < s.size() && s[special] != '"' && s[special] != '\\')
+            ++special;
+        if (special == s.size()) {
             out.append(s.substr(pos));
             pos = s.size();
             break;
@@ -357,8 +360,10 @@ std::optional<RegFileError> ApplyRegFile(std::string_view text, RegistryData& da
     } else {
         if (text.starts_with("\xEF\xBB\xBF"))
             text.remove_prefix(3);
-        // A file that is not UTF-8 as a whole came from a Windows regedit: Windows-1252.
-        if (!IsValidUtf8(text)) {
+        // A file that is not UTF-8 as a whole came from a Windows regedit: Windows-1252. Most
+        // files are plain ASCII, which a quick look finds without decoding.
+        const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+        if (!ascii && !IsValidUtf8(text)) {
             converted = FromWindowsText(text);
             text = converted;
         }

@@ -126,7 +126,7 @@ std::vector<const RegistryKey*> RegistryData::Keys() const
 {
     std::vector<const RegistryKey*> keys;
     keys.reserve(m_keys.size());
-    for (const auto& [path, stored] : m_keys)
+    for (const StoredKey& stored : m_keys)
         keys.push_back(&stored.key);
     return keys;
 }
@@ -134,8 +134,8 @@ std::vector<const RegistryKey*> RegistryData::Keys() const
 std::vector<const RegistryKey*> RegistryData::KeysAtOrBelow(std::string_view path) const
 {
     std::vector<const RegistryKey*> keys;
-    for (auto it = m_keys.lower_bound(path); it != m_keys.end() && IsSameOrBelow(it->first, path); ++it)
-        keys.push_back(&it->second.key);
+    for (auto it = m_keys.lower_bound(path); it != m_keys.end() && IsSameOrBelow(it->key.path, path); ++it)
+        keys.push_back(&it->key);
     return keys;
 }
 
@@ -143,29 +143,29 @@ bool RegistryData::KeyExists(std::string_view path) const
 {
     // The key itself, or else the first key below it, is the first one not sorted before it.
     const auto it = m_keys.lower_bound(path);
-    return it != m_keys.end() && IsSameOrBelow(it->first, path);
+    return it != m_keys.end() && IsSameOrBelow(it->key.path, path);
 }
 
 const RegistryKey* RegistryData::FindKey(std::string_view path) const
 {
     const auto it = m_keys.find(path);
-    return it == m_keys.end() ? nullptr : &it->second.key;
+    return it == m_keys.end() ? nullptr : &it->key;
 }
 
-RegistryData::StoredKey& RegistryData::Stored(std::string_view path)
+const RegistryData::StoredKey& RegistryData::Stored(std::string_view path)
 {
-    if (m_last != m_keys.end() && SameRegistryName(m_last->first, path))
-        return m_last->second;
+    if (m_last != m_keys.end() && SameRegistryName(m_last->key.path, path))
+        return *m_last;
     // A file of our own lists its keys in order, so a new key usually goes at the end.
-    if (m_keys.empty() || RegistryPathOrder()(std::prev(m_keys.end())->first, path)) {
-        m_last = m_keys.emplace_hint(m_keys.end(), std::string(path), StoredKey{RegistryKey{std::string(path), {}}, {}});
-        return m_last->second;
+    if (m_keys.empty() || RegistryPathOrder()(std::prev(m_keys.end())->key.path, path)) {
+        m_last = m_keys.emplace_hint(m_keys.end(), StoredKey{RegistryKey{std::string(path), {}}, {}});
+        return *m_last;
     }
     auto it = m_keys.lower_bound(path);
-    if (it == m_keys.end() || !SameRegistryName(it->first, path))
-        it = m_keys.emplace_hint(it, std::string(path), StoredKey{RegistryKey{std::string(path), {}}, {}});
+    if (it == m_keys.end() || !SameRegistryName(it->key.path, path))
+        it = m_keys.emplace_hint(it, StoredKey{RegistryKey{std::string(path), {}}, {}});
     m_last = it;
-    return it->second;
+    return *it;
 }
 
 const RegistryKey& RegistryData::CreateKey(std::string_view path)
@@ -177,7 +177,7 @@ bool RegistryData::DeleteKey(std::string_view path)
 {
     auto it = m_keys.lower_bound(path);
     const auto first = it;
-    while (it != m_keys.end() && IsSameOrBelow(it->first, path))
+    while (it != m_keys.end() && IsSameOrBelow(it->key.path, path))
         ++it;
     if (it == first)
         return false;
@@ -213,7 +213,7 @@ long RegistryData::ValueIndex::Find(const std::string& folded) const
     return it == m_names->end() ? -1 : static_cast<long>(it->second);
 }
 
-void RegistryData::Reindex(StoredKey& stored)
+void RegistryData::Reindex(const StoredKey& stored)
 {
     stored.index.Clear();
     if (stored.key.values.size() <= kIndexFrom)
@@ -222,7 +222,7 @@ void RegistryData::Reindex(StoredKey& stored)
         stored.index.Add(Folded(stored.key.values[i].name), i);
 }
 
-RegistryValue* RegistryData::FindIn(StoredKey& stored, std::string_view name)
+RegistryValue* RegistryData::FindIn(const StoredKey& stored, std::string_view name)
 {
     std::vector<RegistryValue>& values = stored.key.values;
     if (!stored.index.Empty()) {
@@ -241,13 +241,12 @@ const RegistryValue* RegistryData::FindValue(std::string_view path, std::string_
     const auto it = m_keys.find(path);
     if (it == m_keys.end())
         return nullptr;
-    // The search changes nothing; it only shares the code of the writers.
-    return FindIn(const_cast<StoredKey&>(it->second), name);
+    return FindIn(*it, name);
 }
 
 void RegistryData::SetValue(std::string_view path, RegistryValue value)
 {
-    StoredKey& stored = Stored(path);
+    const StoredKey& stored = Stored(path);
     if (RegistryValue* existing = FindIn(stored, value.name)) {
         // The name keeps the spelling it was created with, as in Windows.
         existing->type = value.type;
@@ -267,22 +266,22 @@ bool RegistryData::DeleteValue(std::string_view path, std::string_view name)
     const auto it = m_keys.find(path);
     if (it == m_keys.end())
         return false;
-    std::vector<RegistryValue>& values = it->second.key.values;
+    std::vector<RegistryValue>& values = it->key.values;
     const size_t before = values.size();
     std::erase_if(values, [&](const RegistryValue& value) { return SameRegistryName(value.name, name); });
     if (values.size() == before)
         return false;
-    Reindex(it->second);
+    Reindex(*it);
     return true;
 }
 
 bool RegistryData::ClearValues(std::string_view path)
 {
     const auto it = m_keys.find(path);
-    if (it == m_keys.end() || it->second.key.values.empty())
+    if (it == m_keys.end() || it->key.values.empty())
         return false;
-    it->second.key.values.clear();
-    it->second.index.Clear();
+    it->key.values.clear();
+    it->index.Clear();
     return true;
 }
 
@@ -291,8 +290,8 @@ std::vector<std::string> RegistryData::SubKeyNames(std::string_view path) const
     std::vector<std::string> names;
     const std::string below = std::string(path) + '\\';
     auto it = m_keys.lower_bound(below);
-    while (it != m_keys.end() && IsSameOrBelow(it->first, path)) {
-        const std::string_view rest = std::string_view(it->first).substr(below.size());
+    while (it != m_keys.end() && IsSameOrBelow(it->key.path, path)) {
+        const std::string_view rest = std::string_view(it->key.path).substr(below.size());
         const std::string_view name = rest.substr(0, rest.find('\\'));
         names.emplace_back(name);
         // Everything below this child sorts before the child's name followed by any character

@@ -10,7 +10,7 @@
 // store, so keys are held sorted (in the order regedit writes them, which is also the order of
 // the store file) and every lookup is logarithmic; a key with many values indexes their names.
 #include <cstdint>
-#include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -98,15 +98,23 @@ private:
     private:
         std::unique_ptr<std::unordered_map<std::string, size_t>> m_names;
     };
+    // The path inside `key` is what the set is sorted by and never changes once stored; the
+    // values may, so they are mutable in the set's constant elements.
     struct StoredKey {
-        RegistryKey key;
-        ValueIndex index;
+        mutable RegistryKey key;
+        mutable ValueIndex index;
     };
-    using KeyMap = std::map<std::string, StoredKey, RegistryPathOrder>;
+    struct StoredKeyOrder {
+        using is_transparent = void;
+        bool operator()(const StoredKey& a, const StoredKey& b) const { return RegistryPathOrder()(a.key.path, b.key.path); }
+        bool operator()(const StoredKey& a, std::string_view b) const { return RegistryPathOrder()(a.key.path, b); }
+        bool operator()(std::string_view a, const StoredKey& b) const { return RegistryPathOrder()(a, b.key.path); }
+    };
+    using KeyMap = std::set<StoredKey, StoredKeyOrder>;
 
-    StoredKey& Stored(std::string_view path);
-    static void Reindex(StoredKey& stored);
-    static RegistryValue* FindIn(StoredKey& stored, std::string_view name);
+    const StoredKey& Stored(std::string_view path);
+    static void Reindex(const StoredKey& stored);
+    static RegistryValue* FindIn(const StoredKey& stored, std::string_view name);
 
     KeyMap m_keys;
     // The key changed last: the values of a .reg file come key by key, so most lookups hit it.
