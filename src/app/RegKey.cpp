@@ -11,8 +11,7 @@ const RegKeyHandle kCurrentUser{"HKEY_CURRENT_USER", KEY_ALL_ACCESS};
 
 thread_local std::string t_lastError;
 
-platform::RegistryStore Store()
-{
+platform::RegistryStore Store() {
     return platform::RegistryStore(platform::DefaultRegistryPath());
 }
 
@@ -33,8 +32,7 @@ namespace {
 thread_local RegistryView* t_view = nullptr;
 
 // The full path of a sub-key, or empty when the parent is not open or the name is not valid.
-std::string SubKeyPath(HKEY parent, const char* name)
-{
+std::string SubKeyPath(HKEY parent, const char* name) {
     if (parent == nullptr)
         return {};
     std::string path = parent->path;
@@ -43,22 +41,19 @@ std::string SubKeyPath(HKEY parent, const char* name)
     return platform::CanonicalKeyPath(path);
 }
 
-bool IsRoot(const std::string& path)
-{
+bool IsRoot(const std::string& path) {
     return path.find('\\') == std::string::npos;
 }
 
-bool Exists(const platform::RegistryData& data, const std::string& path)
-{
+bool Exists(const platform::RegistryData& data, const std::string& path) {
     return IsRoot(path) || data.KeyExists(path);
 }
 
 // The store's content for one read: the scope's, or else read now. On failure keeps the reason
 // and throws the caller's message.
 class Content {
-public:
-    explicit Content(const char* message)
-    {
+  public:
+    explicit Content(const char* message) {
         if (t_view != nullptr) {
             if (!t_view->error.empty())
                 Fail(t_view->error, message);
@@ -74,9 +69,8 @@ public:
     const platform::RegistryData& operator*() const { return *m_data; }
     const platform::RegistryData* operator->() const { return m_data; }
 
-private:
-    [[noreturn]] static void Fail(const std::string& error, const char* message)
-    {
+  private:
+    [[noreturn]] static void Fail(const std::string& error, const char* message) {
         t_lastError = error;
         throw message;
     }
@@ -90,8 +84,8 @@ private:
 // is written and the message is thrown).
 enum class Required { Yes, No };
 
-void Change(const char* message, Required required, const std::function<bool(platform::RegistryData&)>& change)
-{
+void Change(const char* message, Required required,
+            const std::function<bool(platform::RegistryData&)>& change) {
     bool applied = false;
     if (t_view != nullptr && t_view->write) {
         if (!t_view->error.empty()) {
@@ -117,8 +111,7 @@ void Change(const char* message, Required required, const std::function<bool(pla
         throw message;
 }
 
-std::string WithZero(const char* text)
-{
+std::string WithZero(const char* text) {
     std::string bytes = text != nullptr ? text : "";
     bytes += '\0';
     return bytes;
@@ -128,8 +121,7 @@ std::string WithZero(const char* text)
 
 const HKEY HKEY_CURRENT_USER = &kCurrentUser;
 
-const std::string& LastRegistryError()
-{
+const std::string& LastRegistryError() {
     return t_lastError;
 }
 
@@ -137,13 +129,11 @@ CRegKey::CRegKey() = default;
 
 CRegKey::~CRegKey() = default;
 
-void CRegKey::Close()
-{
+void CRegKey::Close() {
     m_hKey.reset();
 }
 
-void CRegKey::Open(HKEY hKeyParent, const char* lpszKeyName, uint32_t samDesired)
-{
+void CRegKey::Open(HKEY hKeyParent, const char* lpszKeyName, uint32_t samDesired) {
     constexpr const char* kMessage = "Error in CRegKey::Open";
     t_lastError.clear();
     const std::string path = SubKeyPath(hKeyParent, lpszKeyName);
@@ -154,8 +144,8 @@ void CRegKey::Open(HKEY hKeyParent, const char* lpszKeyName, uint32_t samDesired
     m_hKey = std::make_unique<RegKeyHandle>(RegKeyHandle{path, samDesired});
 }
 
-void CRegKey::SetKeyValue(const char* lpszKeyName, const char* lpszValue, const char* lpszValueName)
-{
+void CRegKey::SetKeyValue(const char* lpszKeyName, const char* lpszValue,
+                          const char* lpszValueName) {
     constexpr const char* kMessage = "Error in CRegKey::SetKeyValue";
     t_lastError.clear();
     const std::string path = SubKeyPath(m_hKey.get(), lpszKeyName);
@@ -171,8 +161,7 @@ void CRegKey::SetKeyValue(const char* lpszKeyName, const char* lpszValue, const 
     });
 }
 
-void CRegKey::Create(HKEY hKeyParent, const char* lpszKeyName, const char*, uint32_t)
-{
+void CRegKey::Create(HKEY hKeyParent, const char* lpszKeyName, const char*, uint32_t) {
     constexpr const char* kMessage = "Error in CRegKey::Create";
     t_lastError.clear();
     const std::string path = SubKeyPath(hKeyParent, lpszKeyName);
@@ -189,8 +178,7 @@ void CRegKey::Create(HKEY hKeyParent, const char* lpszKeyName, const char*, uint
     m_hKey = std::make_unique<RegKeyHandle>(RegKeyHandle{path, KEY_ALL_ACCESS});
 }
 
-void CRegKey::QueryValue(char* szValue, const char* lpszValueName, uint32_t* pdwCount)
-{
+void CRegKey::QueryValue(char* szValue, const char* lpszValueName, uint32_t* pdwCount) {
     constexpr const char* kMessage = "Error in CRegKey::QueryValue";
     t_lastError.clear();
     if (!m_hKey || pdwCount == nullptr || (m_hKey->access & KEY_QUERY_VALUE) == 0)
@@ -210,8 +198,7 @@ void CRegKey::QueryValue(char* szValue, const char* lpszValueName, uint32_t* pdw
     std::memcpy(szValue, value->bytes.data(), size);
 }
 
-void CRegKey::QueryValue(uint32_t& dwValue, const char* lpszValueName)
-{
+void CRegKey::QueryValue(uint32_t& dwValue, const char* lpszValueName) {
     // Windows fills the variable with as many bytes as the value holds, whatever its type, and
     // leaves the rest of it as it was; a two-byte string therefore changes only the low bytes.
     char bytes[sizeof(uint32_t)];
@@ -220,21 +207,18 @@ void CRegKey::QueryValue(uint32_t& dwValue, const char* lpszValueName)
     std::memcpy(&dwValue, bytes, size);
 }
 
-void CRegKey::SetValue(uint32_t dwValue, const char* lpszValueName)
-{
+void CRegKey::SetValue(uint32_t dwValue, const char* lpszValueName) {
     std::string bytes;
     for (int shift = 0; shift < 32; shift += 8)
         bytes += static_cast<char>((dwValue >> shift) & 0xFF);
     StoreValue(lpszValueName, platform::kRegDword, std::move(bytes));
 }
 
-void CRegKey::SetValue(const char* lpszValue, const char* lpszValueName)
-{
+void CRegKey::SetValue(const char* lpszValue, const char* lpszValueName) {
     StoreValue(lpszValueName, platform::kRegSz, WithZero(lpszValue));
 }
 
-void CRegKey::StoreValue(const char* lpszValueName, uint32_t type, std::string bytes)
-{
+void CRegKey::StoreValue(const char* lpszValueName, uint32_t type, std::string bytes) {
     constexpr const char* kMessage = "Error in CRegKey::SetValue";
     t_lastError.clear();
     if (!m_hKey || (m_hKey->access & KEY_SET_VALUE) == 0)
@@ -243,13 +227,13 @@ void CRegKey::StoreValue(const char* lpszValueName, uint32_t type, std::string b
     Change(kMessage, Required::Yes, [&](platform::RegistryData& data) {
         if (!Exists(data, path))
             return false; // removed since it was opened
-        data.SetValue(path, {lpszValueName != nullptr ? lpszValueName : "", type, std::move(bytes)});
+        data.SetValue(path,
+                      {lpszValueName != nullptr ? lpszValueName : "", type, std::move(bytes)});
         return true;
     });
 }
 
-RegistryReading::RegistryReading() : m_view(new RegistryView)
-{
+RegistryReading::RegistryReading() : m_view(new RegistryView) {
     platform::RegistryLoad load = Store().Load();
     if (load.data)
         m_view->data = std::move(*load.data);
@@ -259,20 +243,17 @@ RegistryReading::RegistryReading() : m_view(new RegistryView)
     t_view = m_view;
 }
 
-RegistryReading::~RegistryReading()
-{
+RegistryReading::~RegistryReading() {
     if (t_view == m_view)
         t_view = m_view->outer;
     delete m_view;
 }
 
-const std::string& RegistryReading::Error() const
-{
+const std::string& RegistryReading::Error() const {
     return m_view->error;
 }
 
-RegistryWriting::RegistryWriting() : m_view(new RegistryView)
-{
+RegistryWriting::RegistryWriting() : m_view(new RegistryView) {
     m_view->store.emplace(platform::DefaultRegistryPath());
     m_view->write.emplace(*m_view->store);
     if (const std::optional<std::string> error = m_view->write->Begin())
@@ -283,15 +264,13 @@ RegistryWriting::RegistryWriting() : m_view(new RegistryView)
     t_view = m_view;
 }
 
-RegistryWriting::~RegistryWriting()
-{
+RegistryWriting::~RegistryWriting() {
     if (t_view == m_view)
         t_view = m_view->outer;
     delete m_view; // releases the lock without writing when Commit did not run
 }
 
-void RegistryWriting::Commit()
-{
+void RegistryWriting::Commit() {
     if (!m_view->error.empty() || !m_view->changed)
         return;
     m_view->write->Data() = std::move(m_view->data);

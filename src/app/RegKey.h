@@ -33,14 +33,15 @@ inline constexpr uint32_t KEY_ALL_ACCESS = 0xF003F;
 inline constexpr uint32_t REG_OPTION_NON_VOLATILE = 0;
 
 class CRegKey {
-public:
+  public:
     CRegKey();
     virtual ~CRegKey();
     CRegKey(const CRegKey&) = delete;
     CRegKey& operator=(const CRegKey&) = delete;
 
     // Opens an existing key; throws "Error in CRegKey::Open".
-    virtual void Open(HKEY hKeyParent, const char* lpszKeyName, uint32_t samDesired = KEY_ALL_ACCESS);
+    virtual void Open(HKEY hKeyParent, const char* lpszKeyName,
+                      uint32_t samDesired = KEY_ALL_ACCESS);
     // Creates or opens the sub-key of the held key and stores the text there as a string value
     // with its terminating zero; throws "Error in CRegKey::SetKeyValue".
     virtual void SetKeyValue(const char* lpszKeyName, const char* lpszValue,
@@ -63,7 +64,7 @@ public:
     void Close();
     operator HKEY() const { return m_hKey.get(); }
 
-private:
+  private:
     void StoreValue(const char* lpszValueName, uint32_t type, std::string bytes);
 
     std::unique_ptr<RegKeyHandle> m_hKey; // null when no key is open
@@ -82,7 +83,7 @@ const std::string& LastRegistryError();
 // RegistryReading: the store is read once, when the scope opens; CRegKey reads on this thread
 // answer from that content. A change made meanwhile still goes to the file at once.
 class RegistryReading {
-public:
+  public:
     RegistryReading();
     ~RegistryReading();
     RegistryReading(const RegistryReading&) = delete;
@@ -91,7 +92,7 @@ public:
     // Empty when the store was read; otherwise why not (the file's path and the line).
     const std::string& Error() const;
 
-private:
+  private:
     struct RegistryView* m_view;
 };
 
@@ -100,7 +101,7 @@ private:
 // changed. Without Commit nothing is written. The lock is held until Commit or the scope's end,
 // so another writer never loses a value to this one.
 class RegistryWriting {
-public:
+  public:
     RegistryWriting();
     ~RegistryWriting();
     RegistryWriting(const RegistryWriting&) = delete;
@@ -110,6 +111,6 @@ public:
     // when they cannot be written.
     void Commit();
 
-private:
+  private:
     struct RegistryView* m_view;
 };

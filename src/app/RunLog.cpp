@@ -24,12 +24,12 @@ constexpr const char* kSwitch = "-krvdebug";
 
 constexpr const char* kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                      "Thursday", "Friday", "Saturday"};
-constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
+constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
 
 // "%H:%M, %A, %B %d, %Y" with English names whatever the user's locale, as the log always had.
-std::string FormatOpeningTime(std::chrono::system_clock::time_point when)
-{
+std::string FormatOpeningTime(std::chrono::system_clock::time_point when) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
     localtime_r(&seconds, &local);
@@ -40,16 +40,14 @@ std::string FormatOpeningTime(std::chrono::system_clock::time_point when)
     return text;
 }
 
-[[noreturn]] void RefuseStart()
-{
+[[noreturn]] void RefuseStart() {
     platform::ShowMessage("Korvane already running", platform::kErrorCaption);
     std::exit(1);
 }
 
 } // namespace
 
-CRunLog::CRunLog(int argc, char** argv)
-{
+CRunLog::CRunLog(int argc, char** argv) {
     g_pRunLog = this;
     // The run log is made first at start, before anything can change the current directory.
     platform::AnchorRegistryPath();
@@ -91,23 +89,21 @@ CRunLog::CRunLog(int argc, char** argv)
         RefuseStart();
     }
     m_lockFd = fd;
-    const std::string banner =
-        "\n===========================\nLog file opened @ " + FormatOpeningTime(platform::Now()) + "\n";
+    const std::string banner = "\n===========================\nLog file opened @ " +
+                               FormatOpeningTime(platform::Now()) + "\n";
     const std::string bytes = platform::ToTextMode(banner);
     std::fwrite(bytes.data(), 1, bytes.size(), m_file);
     std::fflush(m_file);
 }
 
-CRunLog::~CRunLog()
-{
+CRunLog::~CRunLog() {
     if (m_file != nullptr)
         std::fclose(m_file); // also releases the lock held on its descriptor
     if (g_pRunLog == this)
         g_pRunLog = nullptr;
 }
 
-void CRunLog::Log(std::string text)
-{
+void CRunLog::Log(std::string text) {
     if (!m_bEnabled || m_file == nullptr)
         return;
     const std::string bytes = platform::ToTextMode(text + "\n");
@@ -115,8 +111,7 @@ void CRunLog::Log(std::string text)
     std::fflush(m_file);
 }
 
-void Log(std::string text)
-{
+void Log(std::string text) {
     if (g_pRunLog != nullptr)
         g_pRunLog->Log(std::move(text));
 }

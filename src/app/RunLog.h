@@ -4,7 +4,7 @@
 #include <string>
 
 class CRunLog {
-public:
+  public:
     // Looks for "-krvdebug" among argv[1..argc-1], empties every occurrence in place and, when
     // found, creates KRVRun.log anew with its banner. When the file cannot be opened (another
     // traced instance holds it) shows "Korvane already running" and ends the process with status 1.
@@ -21,7 +21,7 @@ public:
     void Log(std::string text);
     bool IsEnabled() const { return m_bEnabled; }
 
-private:
+  private:
     std::FILE* m_file = nullptr;
     int m_lockFd = -1;
     bool m_bEnabled = false;

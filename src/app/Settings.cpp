@@ -19,8 +19,7 @@ constexpr uint32_t kMaxSecondsToJoin = 60;
 constexpr uint32_t kDefaultSecondsToJoin = 5;
 constexpr uint32_t kStringBufferSize = 1024;
 
-void RemoveOneTrailingBackslash(std::string& path)
-{
+void RemoveOneTrailingBackslash(std::string& path) {
     if (!path.empty() && path.back() == '\\')
         path.pop_back();
 }
@@ -30,18 +29,18 @@ void RemoveOneTrailingBackslash(std::string& path)
 // both cases the variable keeps what it held, so that an Options dialog reopened after the value
 // went wrong never leaves the engine working at the file system root or in whatever directory it
 // last changed to.
-bool ReadDirectory(const char* key, std::string& variable, const char* missingMessage)
-{
+bool ReadDirectory(const char* key, std::string& variable, const char* missingMessage) {
     std::string directory = QueryString(key, "DestDir");
     if (directory.empty()) {
         platform::ShowMessage(missingMessage, platform::kErrorCaption);
         return false;
     }
     if (!IsFullFolderPath(directory)) {
-        platform::ShowMessage(std::string("Error - DestDir of HKEY_CURRENT_USER\\") + key + " is \"" + directory +
-                                  "\", which is not the full path of a folder.\nSet it to the folder's full "
-                                  "Linux path, for example with korvane-reg add.",
-                              platform::kErrorCaption);
+        platform::ShowMessage(
+            std::string("Error - DestDir of HKEY_CURRENT_USER\\") + key + " is \"" + directory +
+                "\", which is not the full path of a folder.\nSet it to the folder's full "
+                "Linux path, for example with korvane-reg add.",
+            platform::kErrorCaption);
         return false;
     }
     RemoveOneTrailingBackslash(directory);
@@ -51,16 +50,15 @@ bool ReadDirectory(const char* key, std::string& variable, const char* missingMe
 
 } // namespace
 
-bool IsFullFolderPath(std::string_view directory)
-{
+bool IsFullFolderPath(std::string_view directory) {
     if (!directory.empty() && directory.back() == '\\')
         directory.remove_suffix(1);
-    const bool absolute = !directory.empty() && (directory.front() == '/' || directory.front() == '\\');
+    const bool absolute =
+        !directory.empty() && (directory.front() == '/' || directory.front() == '\\');
     return absolute && directory.find_first_not_of("/\\") != std::string_view::npos;
 }
 
-std::string QueryString(const char* subKey, const char* valueName)
-{
+std::string QueryString(const char* subKey, const char* valueName) {
     try {
         CRegKey key;
         key.Open(HKEY_CURRENT_USER, subKey, KEY_QUERY_VALUE);
@@ -74,8 +72,7 @@ std::string QueryString(const char* subKey, const char* valueName)
     }
 }
 
-bool GetRegistryItems()
-{
+bool GetRegistryItems() {
     Log("GetRegistryItems()");
 
     // One read of the store for every value below, however large the file.
@@ -88,9 +85,11 @@ bool GetRegistryItems()
         return false;
     }
 
-    if (!ReadDirectory(kGiantsKey, g_strGiantsDir, "Error - Giants : Citizen Kabuto was not found on your system."))
+    if (!ReadDirectory(kGiantsKey, g_strGiantsDir,
+                       "Error - Giants : Citizen Kabuto was not found on your system."))
         return false;
-    if (!ReadDirectory(kKrvKey, g_strKorvaneDir, "Error - Korvane is not installed correctly. Please reinstall."))
+    if (!ReadDirectory(kKrvKey, g_strKorvaneDir,
+                       "Error - Korvane is not installed correctly. Please reinstall."))
         return false;
 
     g_strCmdLine = QueryString(kKrvKey, "CMDLine");

@@ -15,14 +15,12 @@ constexpr size_t kHexLineWidth = 76;
 // The text of a name, path or string as it goes into the file. The file is always UTF-8 (or
 // UTF-16 made from it), so that reading it back takes every byte as written: bytes that are not
 // UTF-8 came from Windows and are taken as Windows-1252, as an import would have read them.
-std::string AsText(std::string_view bytes)
-{
+std::string AsText(std::string_view bytes) {
     return FromWindowsText(bytes);
 }
 
 // UTF-16LE code units of UTF-8 text, as version 5 files hold strings.
-std::string ToUtf16Le(std::string_view utf8)
-{
+std::string ToUtf16Le(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() * 2);
     auto unit = [&](uint32_t u) {
@@ -53,13 +51,11 @@ std::string ToUtf16Le(std::string_view utf8)
     return out;
 }
 
-bool IsStringType(uint32_t type)
-{
+bool IsStringType(uint32_t type) {
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
-std::string Quoted(std::string_view text)
-{
+std::string Quoted(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
         if (c == '\\' || c == '"')
@@ -78,16 +74,15 @@ std::string Quoted(std::string_view text)
 
 // A string that both regedits read back byte for byte from the quoted form: one terminating
 // zero and no zero or line break inside.
-bool WritableAsText(const RegistryValue& value)
-{
+bool WritableAsText(const RegistryValue& value) {
     if (value.type != kRegSz || value.bytes.empty() || value.bytes.back() != '\0')
         return false;
     const std::string_view text(value.bytes.data(), value.bytes.size() - 1);
     return text.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
 }
 
-void AppendHex(std::string& out, const RegistryValue& value, size_t prefixLength, RegFileForm form)
-{
+void AppendHex(std::string& out, const RegistryValue& value, size_t prefixLength,
+               RegFileForm form) {
     // Strings kept as hex are text all the same: UTF-8 in our own file, UTF-16LE where Windows
     // reads it.
     std::string bytes = IsStringType(value.type) ? AsText(value.bytes) : value.bytes;
@@ -116,8 +111,7 @@ void AppendHex(std::string& out, const RegistryValue& value, size_t prefixLength
     }
 }
 
-std::string FormatValue(const RegistryValue& value, RegFileForm form)
-{
+std::string FormatValue(const RegistryValue& value, RegFileForm form) {
     std::string line = value.name.empty() ? std::string("@") : Quoted(AsText(value.name));
     line += '=';
     if (WritableAsText(value)) {
@@ -139,9 +133,9 @@ std::string FormatValue(const RegistryValue& value, RegFileForm form)
 
 } // namespace
 
-std::string FormatRegFile(const std::vector<const RegistryKey*>& keys, RegFileForm form)
-{
-    std::string out = form == RegFileForm::Windows ? "Windows Registry Editor Version 5.00\n\n" : "REGEDIT4\n\n";
+std::string FormatRegFile(const std::vector<const RegistryKey*>& keys, RegFileForm form) {
+    std::string out =
+        form == RegFileForm::Windows ? "Windows Registry Editor Version 5.00\n\n" : "REGEDIT4\n\n";
     for (const RegistryKey* key : keys) {
         out += '[' + AsText(key->path) + "]\n";
         for (const RegistryValue& value : key->values)
@@ -154,8 +148,7 @@ std::string FormatRegFile(const std::vector<const RegistryKey*>& keys, RegFileFo
     return "\xFF\xFE" + ToUtf16Le(ToTextMode(out));
 }
 
-std::string FormatRegFile(const RegistryData& data)
-{
+std::string FormatRegFile(const RegistryData& data) {
     return FormatRegFile(data.Keys(), RegFileForm::Store);
 }
 

@@ -11,20 +11,17 @@ namespace {
 // A key with more values than this gets an index of their names.
 constexpr size_t kIndexFrom = 16;
 
-char FoldCase(char c)
-{
+char FoldCase(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-int SortRank(char c)
-{
+int SortRank(char c) {
     if (c == '\\')
         return 0;
     return static_cast<unsigned char>(FoldCase(c)) + 1;
 }
 
-std::string Folded(std::string_view text)
-{
+std::string Folded(std::string_view text) {
     std::string folded(text);
     for (char& c : folded)
         c = FoldCase(c);
@@ -47,23 +44,21 @@ constexpr std::array<RootName, 6> kRoots{{
 
 } // namespace
 
-bool SameRegistryName(std::string_view a, std::string_view b)
-{
+bool SameRegistryName(std::string_view a, std::string_view b) {
     // Most names are asked for as they were written; a plain comparison answers those at once.
-    return a.size() == b.size() && (a == b || std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return FoldCase(x) == FoldCase(y); }));
+    return a.size() == b.size() &&
+           (a == b || std::equal(a.begin(), a.end(), b.begin(),
+                                 [](char x, char y) { return FoldCase(x) == FoldCase(y); }));
 }
 
-bool IsSameOrBelow(std::string_view path, std::string_view ancestor)
-{
+bool IsSameOrBelow(std::string_view path, std::string_view ancestor) {
     if (path.size() == ancestor.size())
         return SameRegistryName(path, ancestor);
     return path.size() > ancestor.size() && path[ancestor.size()] == '\\' &&
            SameRegistryName(path.substr(0, ancestor.size()), ancestor);
 }
 
-std::string CanonicalKeyPath(std::string_view path)
-{
+std::string CanonicalKeyPath(std::string_view path) {
     while (!path.empty() && path.back() == '\\')
         path.remove_suffix(1);
     const size_t slash = path.find('\\');
@@ -83,12 +78,12 @@ std::string CanonicalKeyPath(std::string_view path)
     return result;
 }
 
-bool RegistryPathOrder::operator()(std::string_view a, std::string_view b) const
-{
+bool RegistryPathOrder::operator()(std::string_view a, std::string_view b) const {
     // Paths share long beginnings ("HKEY_CURRENT_USER\Software\..."): skip the identical bytes
     // at memory speed, then compare by rank from the first difference.
     const size_t common = std::min(a.size(), b.size());
-    size_t i = static_cast<size_t>(std::mismatch(a.begin(), a.begin() + common, b.begin()).first - a.begin());
+    size_t i = static_cast<size_t>(std::mismatch(a.begin(), a.begin() + common, b.begin()).first -
+                                   a.begin());
     for (; i < common; ++i) {
         const int x = SortRank(a[i]);
         const int y = SortRank(b[i]);
@@ -100,8 +95,7 @@ bool RegistryPathOrder::operator()(std::string_view a, std::string_view b) const
 
 RegistryData::RegistryData(const RegistryData& other) : m_keys(other.m_keys) {}
 
-RegistryData& RegistryData::operator=(const RegistryData& other)
-{
+RegistryData& RegistryData::operator=(const RegistryData& other) {
     if (this != &other) {
         m_keys = other.m_keys;
         m_last = m_keys.end();
@@ -109,21 +103,18 @@ RegistryData& RegistryData::operator=(const RegistryData& other)
     return *this;
 }
 
-RegistryData::RegistryData(RegistryData&& other) noexcept : m_keys(std::move(other.m_keys))
-{
+RegistryData::RegistryData(RegistryData&& other) noexcept : m_keys(std::move(other.m_keys)) {
     other.m_last = other.m_keys.end();
 }
 
-RegistryData& RegistryData::operator=(RegistryData&& other) noexcept
-{
+RegistryData& RegistryData::operator=(RegistryData&& other) noexcept {
     m_keys = std::move(other.m_keys);
     m_last = m_keys.end();
     other.m_last = other.m_keys.end();
     return *this;
 }
 
-std::vector<const RegistryKey*> RegistryData::Keys() const
-{
+std::vector<const RegistryKey*> RegistryData::Keys() const {
     std::vector<const RegistryKey*> keys;
     keys.reserve(m_keys.size());
     for (const StoredKey& stored : m_keys)
@@ -131,34 +122,32 @@ std::vector<const RegistryKey*> RegistryData::Keys() const
     return keys;
 }
 
-std::vector<const RegistryKey*> RegistryData::KeysAtOrBelow(std::string_view path) const
-{
+std::vector<const RegistryKey*> RegistryData::KeysAtOrBelow(std::string_view path) const {
     std::vector<const RegistryKey*> keys;
-    for (auto it = m_keys.lower_bound(path); it != m_keys.end() && IsSameOrBelow(it->key.path, path); ++it)
+    for (auto it = m_keys.lower_bound(path);
+         it != m_keys.end() && IsSameOrBelow(it->key.path, path); ++it)
         keys.push_back(&it->key);
     return keys;
 }
 
-bool RegistryData::KeyExists(std::string_view path) const
-{
+bool RegistryData::KeyExists(std::string_view path) const {
     // The key itself, or else the first key below it, is the first one not sorted before it.
     const auto it = m_keys.lower_bound(path);
     return it != m_keys.end() && IsSameOrBelow(it->key.path, path);
 }
 
-const RegistryKey* RegistryData::FindKey(std::string_view path) const
-{
+const RegistryKey* RegistryData::FindKey(std::string_view path) const {
     const auto it = m_keys.find(path);
     return it == m_keys.end() ? nullptr : &it->key;
 }
 
-const RegistryData::StoredKey& RegistryData::Stored(std::string_view path)
-{
+const RegistryData::StoredKey& RegistryData::Stored(std::string_view path) {
     if (m_last != m_keys.end() && SameRegistryName(m_last->key.path, path))
         return *m_last;
     // A file of our own lists its keys in order, so a new key usually goes at the end.
     if (m_keys.empty() || RegistryPathOrder()(std::prev(m_keys.end())->key.path, path)) {
-        m_last = m_keys.emplace_hint(m_keys.end(), StoredKey{RegistryKey{std::string(path), {}}, {}});
+        m_last =
+            m_keys.emplace_hint(m_keys.end(), StoredKey{RegistryKey{std::string(path), {}}, {}});
         return *m_last;
     }
     auto it = m_keys.lower_bound(path);
@@ -168,13 +157,11 @@ const RegistryData::StoredKey& RegistryData::Stored(std::string_view path)
     return *it;
 }
 
-const RegistryKey& RegistryData::CreateKey(std::string_view path)
-{
+const RegistryKey& RegistryData::CreateKey(std::string_view path) {
     return Stored(path).key;
 }
 
-bool RegistryData::DeleteKey(std::string_view path)
-{
+bool RegistryData::DeleteKey(std::string_view path) {
     auto it = m_keys.lower_bound(path);
     const auto first = it;
     while (it != m_keys.end() && IsSameOrBelow(it->key.path, path))
@@ -187,34 +174,30 @@ bool RegistryData::DeleteKey(std::string_view path)
 }
 
 RegistryData::ValueIndex::ValueIndex(const ValueIndex& other)
-    : m_names(other.m_names ? std::make_unique<std::unordered_map<std::string, size_t>>(*other.m_names) : nullptr)
-{
-}
+    : m_names(other.m_names
+                  ? std::make_unique<std::unordered_map<std::string, size_t>>(*other.m_names)
+                  : nullptr) {}
 
-RegistryData::ValueIndex& RegistryData::ValueIndex::operator=(const ValueIndex& other)
-{
+RegistryData::ValueIndex& RegistryData::ValueIndex::operator=(const ValueIndex& other) {
     if (this != &other)
         *this = ValueIndex(other);
     return *this;
 }
 
-void RegistryData::ValueIndex::Add(std::string folded, size_t position)
-{
+void RegistryData::ValueIndex::Add(std::string folded, size_t position) {
     if (!m_names)
         m_names = std::make_unique<std::unordered_map<std::string, size_t>>();
     m_names->emplace(std::move(folded), position);
 }
 
-long RegistryData::ValueIndex::Find(const std::string& folded) const
-{
+long RegistryData::ValueIndex::Find(const std::string& folded) const {
     if (!m_names)
         return -1;
     const auto it = m_names->find(folded);
     return it == m_names->end() ? -1 : static_cast<long>(it->second);
 }
 
-void RegistryData::Reindex(const StoredKey& stored)
-{
+void RegistryData::Reindex(const StoredKey& stored) {
     stored.index.Clear();
     if (stored.key.values.size() <= kIndexFrom)
         return;
@@ -222,8 +205,7 @@ void RegistryData::Reindex(const StoredKey& stored)
         stored.index.Add(Folded(stored.key.values[i].name), i);
 }
 
-RegistryValue* RegistryData::FindIn(const StoredKey& stored, std::string_view name)
-{
+RegistryValue* RegistryData::FindIn(const StoredKey& stored, std::string_view name) {
     std::vector<RegistryValue>& values = stored.key.values;
     if (!stored.index.Empty()) {
         const long position = stored.index.Find(Folded(name));
@@ -236,16 +218,14 @@ RegistryValue* RegistryData::FindIn(const StoredKey& stored, std::string_view na
     return nullptr;
 }
 
-const RegistryValue* RegistryData::FindValue(std::string_view path, std::string_view name) const
-{
+const RegistryValue* RegistryData::FindValue(std::string_view path, std::string_view name) const {
     const auto it = m_keys.find(path);
     if (it == m_keys.end())
         return nullptr;
     return FindIn(*it, name);
 }
 
-void RegistryData::SetValue(std::string_view path, RegistryValue value)
-{
+void RegistryData::SetValue(std::string_view path, RegistryValue value) {
     const StoredKey& stored = Stored(path);
     if (RegistryValue* existing = FindIn(stored, value.name)) {
         // The name keeps the spelling it was created with, as in Windows.
@@ -261,22 +241,21 @@ void RegistryData::SetValue(std::string_view path, RegistryValue value)
         Reindex(stored);
 }
 
-bool RegistryData::DeleteValue(std::string_view path, std::string_view name)
-{
+bool RegistryData::DeleteValue(std::string_view path, std::string_view name) {
     const auto it = m_keys.find(path);
     if (it == m_keys.end())
         return false;
     std::vector<RegistryValue>& values = it->key.values;
     const size_t before = values.size();
-    std::erase_if(values, [&](const RegistryValue& value) { return SameRegistryName(value.name, name); });
+    std::erase_if(values,
+                  [&](const RegistryValue& value) { return SameRegistryName(value.name, name); });
     if (values.size() == before)
         return false;
     Reindex(*it);
     return true;
 }
 
-bool RegistryData::ClearValues(std::string_view path)
-{
+bool RegistryData::ClearValues(std::string_view path) {
     const auto it = m_keys.find(path);
     if (it == m_keys.end() || it->key.values.empty())
         return false;
@@ -285,8 +264,7 @@ bool RegistryData::ClearValues(std::string_view path)
     return true;
 }
 
-std::vector<std::string> RegistryData::SubKeyNames(std::string_view path) const
-{
+std::vector<std::string> RegistryData::SubKeyNames(std::string_view path) const {
     std::vector<std::string> names;
     const std::string below = std::string(path) + '\\';
     auto it = m_keys.lower_bound(below);

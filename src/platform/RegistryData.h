@@ -10,8 +10,8 @@
 // store, so keys are held sorted (in the order regedit writes them, which is also the order of
 // the store file) and every lookup is logarithmic; a key with many values indexes their names.
 #include <cstdint>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -49,7 +49,7 @@ struct RegistryPathOrder {
 };
 
 class RegistryData {
-public:
+  public:
     RegistryData() = default;
     RegistryData(const RegistryData& other);
     RegistryData& operator=(const RegistryData& other);
@@ -78,11 +78,11 @@ public:
     // Names of the keys right below `path`, each once, in regedit's order.
     std::vector<std::string> SubKeyNames(std::string_view path) const;
 
-private:
+  private:
     // Folded value name to position in the key's values; made only for keys with many values,
     // where a search of the list would make an import quadratic, and small when absent.
     class ValueIndex {
-    public:
+      public:
         ValueIndex() = default;
         ValueIndex(const ValueIndex& other);
         ValueIndex& operator=(const ValueIndex& other);
@@ -95,7 +95,7 @@ private:
         // The position, or -1 when the name is not there.
         long Find(const std::string& folded) const;
 
-    private:
+      private:
         std::unique_ptr<std::unordered_map<std::string, size_t>> m_names;
     };
     // The path inside `key` is what the set is sorted by and never changes once stored; the
@@ -106,9 +106,15 @@ private:
     };
     struct StoredKeyOrder {
         using is_transparent = void;
-        bool operator()(const StoredKey& a, const StoredKey& b) const { return RegistryPathOrder()(a.key.path, b.key.path); }
-        bool operator()(const StoredKey& a, std::string_view b) const { return RegistryPathOrder()(a.key.path, b); }
-        bool operator()(std::string_view a, const StoredKey& b) const { return RegistryPathOrder()(a, b.key.path); }
+        bool operator()(const StoredKey& a, const StoredKey& b) const {
+            return RegistryPathOrder()(a.key.path, b.key.path);
+        }
+        bool operator()(const StoredKey& a, std::string_view b) const {
+            return RegistryPathOrder()(a.key.path, b);
+        }
+        bool operator()(std::string_view a, const StoredKey& b) const {
+            return RegistryPathOrder()(a, b.key.path);
+        }
     };
     using KeyMap = std::set<StoredKey, StoredKeyOrder>;
 

@@ -23,21 +23,18 @@ namespace {
 constexpr int kLockWaitMilliseconds = 10000;
 constexpr int kLockPollMilliseconds = 10;
 
-std::string SystemError(const std::string& what, const std::string& path)
-{
+std::string SystemError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
 
-std::string Directory(const std::string& path)
-{
+std::string Directory(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-bool MakeDirectories(const std::string& path)
-{
+bool MakeDirectories(const std::string& path) {
     struct stat status {};
     if (path.empty() || sys::Status(path, status))
         return true;
@@ -47,18 +44,17 @@ bool MakeDirectories(const std::string& path)
 }
 
 // A store file reached through a symbolic link stays a link: the target is what gets replaced.
-std::string RealTarget(const std::string& path)
-{
+std::string RealTarget(const std::string& path) {
     char resolved[PATH_MAX];
     struct stat status {};
-    if (sys::LinkStatus(path, status) && S_ISLNK(status.st_mode) && ::realpath(path.c_str(), resolved))
+    if (sys::LinkStatus(path, status) && S_ISLNK(status.st_mode) &&
+        ::realpath(path.c_str(), resolved))
         return resolved;
     return path;
 }
 
 // Takes the exclusive lock on `path`, waiting a while for another writer.
-std::optional<std::string> Lock(const std::string& path, sys::FileDescriptor& fd)
-{
+std::optional<std::string> Lock(const std::string& path, sys::FileDescriptor& fd) {
     fd = sys::Open(path, O_RDWR | O_CREAT, 0644);
     if (!fd.IsOpen())
         return SystemError("Could not open the lock file", path);
@@ -79,13 +75,12 @@ std::optional<std::string> Lock(const std::string& path, sys::FileDescriptor& fd
     }
 }
 
-std::optional<std::string> WriteAtomically(const std::string& path, const std::string& text)
-{
+std::optional<std::string> WriteAtomically(const std::string& path, const std::string& text) {
     std::string temporary;
     const size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    sys::FileDescriptor fd =
-        sys::CreateUniqueFile(slash == std::string::npos ? "" : Directory(path), "." + name + ".", temporary);
+    sys::FileDescriptor fd = sys::CreateUniqueFile(
+        slash == std::string::npos ? "" : Directory(path), "." + name + ".", temporary);
     if (!fd.IsOpen())
         return SystemError("Could not create a temporary file beside", path);
     struct stat existing {};
@@ -104,8 +99,7 @@ std::optional<std::string> WriteAtomically(const std::string& path, const std::s
 
 RegistryStore::RegistryStore(std::string path) : m_path(RealTarget(path)) {}
 
-RegistryLoad RegistryStore::Load() const
-{
+RegistryLoad RegistryStore::Load() const {
     RegistryLoad result;
     sys::FileDescriptor fd = sys::Open(m_path, O_RDONLY);
     if (!fd.IsOpen()) {
@@ -129,8 +123,8 @@ RegistryLoad RegistryStore::Load() const
     return result;
 }
 
-std::optional<std::string> RegistryStore::Update(const std::function<bool(RegistryData&)>& change) const
-{
+std::optional<std::string>
+RegistryStore::Update(const std::function<bool(RegistryData&)>& change) const {
     RegistryWrite write(*this);
     if (std::optional<std::string> error = write.Begin())
         return error;
@@ -139,8 +133,7 @@ std::optional<std::string> RegistryStore::Update(const std::function<bool(Regist
     return write.Commit();
 }
 
-std::optional<std::string> RegistryWrite::Begin()
-{
+std::optional<std::string> RegistryWrite::Begin() {
     const std::string& path = m_store.Path();
     if (!MakeDirectories(Directory(path)))
         return SystemError("Could not create the folder", Directory(path));
@@ -156,20 +149,17 @@ std::optional<std::string> RegistryWrite::Begin()
     return std::nullopt;
 }
 
-std::optional<std::string> RegistryWrite::Commit()
-{
+std::optional<std::string> RegistryWrite::Commit() {
     std::optional<std::string> error = WriteAtomically(m_store.Path(), FormatRegFile(m_data));
     End();
     return error;
 }
 
-void RegistryWrite::End()
-{
+void RegistryWrite::End() {
     m_lock = sys::FileDescriptor();
 }
 
-void AnchorRegistryPath()
-{
+void AnchorRegistryPath() {
     const char* explicitPath = std::getenv("KORVANE_REGISTRY");
     if (explicitPath == nullptr || explicitPath[0] == '\0' || explicitPath[0] == '/')
         return;
@@ -180,8 +170,7 @@ void AnchorRegistryPath()
     ::setenv("KORVANE_REGISTRY", absolute.c_str(), 1);
 }
 
-std::string DefaultRegistryPath()
-{
+std::string DefaultRegistryPath() {
     if (const char* explicitPath = std::getenv("KORVANE_REGISTRY"); explicitPath && *explicitPath)
         return explicitPath;
     std::string config;

@@ -19,11 +19,11 @@ namespace platform {
 
 struct RegistryLoad {
     std::optional<RegistryData> data; // empty on failure
-    std::string error;                // why, with the file's path and the line when it did not parse
+    std::string error; // why, with the file's path and the line when it did not parse
 };
 
 class RegistryStore {
-public:
+  public:
     explicit RegistryStore(std::string path);
 
     const std::string& Path() const { return m_path; }
@@ -34,7 +34,7 @@ public:
     // `change` returns true. Returns the error text, or nothing on success.
     std::optional<std::string> Update(const std::function<bool(RegistryData&)>& change) const;
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -42,7 +42,7 @@ private:
 // changes Data(), Commit writes it once. Until Commit (or when it is never called) the file is
 // untouched; the lock is held until Commit, End or destruction.
 class RegistryWrite {
-public:
+  public:
     explicit RegistryWrite(const RegistryStore& store) : m_store(store) {}
 
     // The error text, or nothing when the lock is held and the content read.
@@ -53,7 +53,7 @@ public:
     // Releases the lock without writing.
     void End();
 
-private:
+  private:
     const RegistryStore& m_store;
     sys::FileDescriptor m_lock; // closing it releases the lock
     RegistryData m_data;

@@ -9,8 +9,7 @@
 #include "app/RunLog.h"
 #include "app/Settings.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     CRunLog runLog(argc, argv);
     Log("probe running");
     const char* elsewhere = std::getenv("KORVANE_PROBE_CHDIR");
