@@ -227,8 +227,7 @@ void CRegKey::StoreValue(const char* lpszValueName, uint32_t type, std::string b
     Change(kMessage, Required::Yes, [&](platform::RegistryData& data) {
         if (!Exists(data, path))
             return false; // removed since it was opened
-        data.SetValue(path,
-                      {lpszValueName != nullptr ? lpszValueName : "", type, std::move(bytes)});
+        data.SetValue(path, {lpszValueName != nullptr ? lpszValueName : "", type, bytes});
         return true;
     });
 }

@@ -255,3 +255,46 @@ TEST_F(SettingsTest, NumbersIgnoreTheUsersLocale) {
     EXPECT_NE(query.out.find("    SecondsToJoin    REG_DWORD    0x12d687\n"), std::string::npos)
         << query.out;
 }
+
+TEST_F(SettingsTest, ScopesReadOnceAndWriteOnce) {
+    WriteRegistry(Krv("\"AutoJoin\"=dword:00000001\n"));
+    uint32_t number = 0;
+    {
+        const RegistryReading reading;
+        ASSERT_EQ(reading.Error(), "");
+        CRegKey key;
+        key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_QUERY_VALUE | KEY_SET_VALUE);
+        WriteRegistry(Krv("\"AutoJoin\"=dword:00000002\n")); // another program, meanwhile
+        key.QueryValue(number, "AutoJoin");
+        EXPECT_EQ(number, 1u) << "the scope answers from its one read";
+        key.SetValue(7u, "SecondsToJoin");
+        key.QueryValue(number, "SecondsToJoin");
+        EXPECT_EQ(number, 7u) << "a change in a reading scope is seen by it";
+        EXPECT_NE(ReadRegistry().find("\"AutoJoin\"=dword:00000002\n"), std::string::npos)
+            << "and goes to the file at once, keeping the other program's value";
+    }
+
+    const std::string before = ReadRegistry();
+    {
+        RegistryWriting writing;
+        CRegKey key;
+        key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_WRITE | KEY_QUERY_VALUE);
+        key.SetValue(9u, "AutoJoin");
+        key.QueryValue(number, "AutoJoin");
+        EXPECT_EQ(number, 9u);
+        EXPECT_EQ(ReadRegistry(), before) << "nothing is written before Commit";
+    }
+    EXPECT_EQ(ReadRegistry(), before) << "nor without it";
+    {
+        RegistryWriting writing;
+        CRegKey key;
+        key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_WRITE);
+        key.SetValue(9u, "AutoJoin");
+        key.SetValue("-window", "CMDLine");
+        writing.Commit();
+    }
+    EXPECT_NE(ReadRegistry().find("\"AutoJoin\"=dword:00000009\n\"SecondsToJoin\"=dword:00000007\n"
+                                  "\"CMDLine\"=\"-window\"\n"),
+              std::string::npos)
+        << ReadRegistry();
+}
