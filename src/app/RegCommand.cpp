@@ -29,20 +29,24 @@ constexpr const char* kUsage =
     "or REG_NONE. Example:\n"
     "  korvane-reg add \"HKCU\\Software\\KRV\" /v DestDir /t REG_SZ /d /home/me/korvane /f\n";
 
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+// ASCII only: switch and operation names are ASCII, and the user's locale must not change them.
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
     return text;
 }
 
-bool IsSwitch(const std::string& arg)
-{
+bool IsHelpSwitch(const std::string& arg) {
+    return arg == "/?" || arg == "-?" || arg == "--help" || arg == "-h";
+}
+
+bool IsSwitch(const std::string& arg) {
     return arg.size() > 1 && (arg[0] == '/' || arg[0] == '-');
 }
 
-int Fail(RegConsole& console, const std::string& message)
-{
+int Fail(RegConsole& console, const std::string& message) {
     console.err << "ERROR: " << message << "\n";
     return 1;
 }
@@ -51,8 +55,7 @@ int Fail(RegConsole& console, const std::string& message)
 // the answer is an error, so that a script never blocks on a question.
 enum class Consent { Given, Declined, Unavailable };
 
-Consent Ask(RegConsole& console, bool forced, const std::string& question)
-{
+Consent Ask(RegConsole& console, bool forced, const std::string& question) {
     if (forced)
         return Consent::Given;
     if (!console.confirm)
@@ -60,8 +63,7 @@ Consent Ask(RegConsole& console, bool forced, const std::string& question)
     return console.confirm(question) ? Consent::Given : Consent::Declined;
 }
 
-int NotConfirmed(RegConsole& console, Consent consent)
-{
+int NotConfirmed(RegConsole& console, Consent consent) {
     if (consent == Consent::Declined) {
         console.out << "The operation was cancelled.\n";
         return 0;
@@ -69,8 +71,7 @@ int NotConfirmed(RegConsole& console, Consent consent)
     return Fail(console, "Nothing changed: add /f to do this without being asked.");
 }
 
-std::optional<uint32_t> TypeFromName(const std::string& name)
-{
+std::optional<uint32_t> TypeFromName(const std::string& name) {
     for (uint32_t type = 0; type <= platform::kRegQword; ++type) {
         if (platform::SameRegistryName(TypeName(type), name))
             return type;
@@ -80,8 +81,7 @@ std::optional<uint32_t> TypeFromName(const std::string& name)
 
 // The bytes of /d for the type, or an explanation.
 bool EncodeData(uint32_t type, const std::string& text, const std::string& separator,
-                std::string& bytes, std::string& error)
-{
+                std::string& bytes, std::string& error) {
     switch (type) {
     case platform::kRegSz:
     case platform::kRegExpandSz:
@@ -118,7 +118,8 @@ bool EncodeData(uint32_t type, const std::string& text, const std::string& separ
         return true;
     }
     default:
-        if (text.size() % 2 != 0 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        if (text.size() % 2 != 0 ||
+            text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
             error = "Specify /d as hex digits in pairs, e.g. 0aff.";
             return false;
         }
@@ -128,27 +129,28 @@ bool EncodeData(uint32_t type, const std::string& text, const std::string& separ
     }
 }
 
-std::string KeyPathOrEmpty(const Options& options, size_t words)
-{
-    return options.words.size() == words ? platform::CanonicalKeyPath(options.words[0]) : std::string();
+std::string KeyPathOrEmpty(const Options& options, size_t words) {
+    return options.words.size() == words ? platform::CanonicalKeyPath(options.words[0])
+                                         : std::string();
 }
 
 // Names what is wrong with the words of a command that expects `words` of them.
-std::string WordsProblem(const Options& options, size_t words, const std::string& usage)
-{
+std::string WordsProblem(const Options& options, size_t words, const std::string& usage) {
     if (options.words.size() > words)
         return "Invalid syntax: unexpected \"" + options.words[words] + "\". Usage: " + usage;
     if (options.words.size() < words)
         return "Invalid syntax. Usage: " + usage;
-    return "Invalid key name \"" + options.words[0] + "\": it must begin with HKCU or HKEY_CURRENT_USER "
+    return "Invalid key name \"" + options.words[0] +
+           "\": it must begin with HKCU or HKEY_CURRENT_USER "
            "(or another root) and name a key below it, e.g. \"HKCU\\Software\\KRV\".";
 }
 
-int Add(const Options& options, const platform::RegistryStore& store, RegConsole& console)
-{
+int Add(const Options& options, const platform::RegistryStore& store, RegConsole& console) {
     const std::string path = KeyPathOrEmpty(options, 1);
     if (path.empty() || path.find('\\') == std::string::npos)
-        return Fail(console, WordsProblem(options, 1, "korvane-reg add KEY [/v NAME] [/t TYPE] [/d DATA] [/f]"));
+        return Fail(
+            console,
+            WordsProblem(options, 1, "korvane-reg add KEY [/v NAME] [/t TYPE] [/d DATA] [/f]"));
     const std::string* name = options.Value("v");
     const std::string* typeName = options.Value("t");
     const std::string* dataText = options.Value("d");
@@ -159,94 +161,101 @@ int Add(const Options& options, const platform::RegistryStore& store, RegConsole
     if (setsValue) {
         const std::optional<uint32_t> type = typeName ? TypeFromName(*typeName) : platform::kRegSz;
         if (!type)
-            return Fail(console, "Unknown type \"" + *typeName + "\". Use REG_SZ, REG_DWORD or another REG_ type.");
+            return Fail(console, "Unknown type \"" + *typeName +
+                                     "\". Use REG_SZ, REG_DWORD or another REG_ type.");
         value.type = *type;
         const bool number = *type == platform::kRegDword || *type == platform::kRegQword;
         if (number && !dataText)
             return Fail(console, "A number value needs its data: add /d NUMBER.");
         const std::string* separator = options.Value("s");
         std::string error;
-        if (!EncodeData(*type, dataText ? *dataText : "", separator ? *separator : "\\0", value.bytes, error))
+        if (!EncodeData(*type, dataText ? *dataText : "", separator ? *separator : "\\0",
+                        value.bytes, error))
             return Fail(console, error);
     }
 
-    const platform::RegistryLoad current = store.Load();
-    if (!current.data)
-        return Fail(console, current.error);
-    if (setsValue && current.data->FindValue(path, value.name) != nullptr) {
-        const Consent consent = Ask(console, options.Has("f"),
-                                    "Value " + (value.name.empty() ? std::string("(Default)") : value.name) +
-                                        " exists, overwrite(Yes/No)?");
+    // One read under the lock; only a question on a terminal lets it go while the user answers.
+    platform::RegistryWrite write(store);
+    if (const std::optional<std::string> error = write.Begin())
+        return Fail(console, *error);
+    if (setsValue && write.Data().FindValue(path, value.name) != nullptr && !options.Has("f")) {
+        write.End();
+        const Consent consent =
+            Ask(console, false,
+                "Value " + (value.name.empty() ? std::string("(Default)") : value.name) +
+                    " exists, overwrite(Yes/No)?");
         if (consent != Consent::Given)
             return NotConfirmed(console, consent);
+        if (const std::optional<std::string> error = write.Begin())
+            return Fail(console, *error);
     }
-    const std::optional<std::string> error = store.Update([&](platform::RegistryData& data) {
-        if (setsValue)
-            data.SetValue(path, value);
-        else
-            data.CreateKey(path);
-        return true;
-    });
-    if (error)
+    if (setsValue)
+        write.Data().SetValue(path, value);
+    else
+        write.Data().CreateKey(path);
+    if (const std::optional<std::string> error = write.Commit())
         return Fail(console, *error);
     console.out << kSuccess << "\n";
     return 0;
 }
 
-int Delete(const Options& options, const platform::RegistryStore& store, RegConsole& console)
-{
+int Delete(const Options& options, const platform::RegistryStore& store, RegConsole& console) {
     const std::string path = KeyPathOrEmpty(options, 1);
     if (path.empty())
-        return Fail(console, WordsProblem(options, 1, "korvane-reg delete KEY [/v NAME | /ve | /va] [/f]"));
+        return Fail(console,
+                    WordsProblem(options, 1, "korvane-reg delete KEY [/v NAME | /ve | /va] [/f]"));
     const std::string* name = options.Value("v");
     const bool oneValue = name || options.Has("ve");
     const bool allValues = options.Has("va");
     if (!oneValue && !allValues && path.find('\\') == std::string::npos)
         return Fail(console, "A root key cannot be deleted.");
 
-    const platform::RegistryLoad current = store.Load();
-    if (!current.data)
-        return Fail(console, current.error);
-    const bool found = oneValue ? current.data->FindValue(path, name ? *name : "") != nullptr
-                                : current.data->KeyExists(path);
-    if (!found) {
+    platform::RegistryWrite write(store);
+    if (const std::optional<std::string> error = write.Begin())
+        return Fail(console, *error);
+    auto found = [&] {
+        return oneValue ? write.Data().FindValue(path, name ? *name : "") != nullptr
+                        : write.Data().KeyExists(path);
+    };
+    if (!found()) {
         console.err << kNotFound << "\n";
         return 1;
     }
-    const std::string question =
-        oneValue    ? "Delete the registry value " + (name ? *name : std::string("(Default)")) + " (Yes/No)?"
-        : allValues ? "Delete all values under the registry key " + path + " (Yes/No)?"
-                    : "Permanently delete the registry key " + path + " (Yes/No)?";
-    const Consent consent = Ask(console, options.Has("f"), question);
-    if (consent != Consent::Given)
-        return NotConfirmed(console, consent);
-
-    const std::optional<std::string> error = store.Update([&](platform::RegistryData& data) {
-        if (oneValue)
-            return data.DeleteValue(path, name ? *name : "");
-        if (!allValues)
-            return data.DeleteKey(path);
-        const platform::RegistryKey* key = data.FindKey(path);
-        if (key == nullptr || key->values.empty())
-            return false;
-        data.CreateKey(path).values.clear();
-        return true;
-    });
-    if (error)
-        return Fail(console, *error);
+    if (!options.Has("f")) {
+        write.End();
+        const std::string question =
+            oneValue ? "Delete the registry value " + (name ? *name : std::string("(Default)")) +
+                           " (Yes/No)?"
+            : allValues ? "Delete all values under the registry key " + path + " (Yes/No)?"
+                        : "Permanently delete the registry key " + path + " (Yes/No)?";
+        const Consent consent = Ask(console, false, question);
+        if (consent != Consent::Given)
+            return NotConfirmed(console, consent);
+        if (const std::optional<std::string> error = write.Begin())
+            return Fail(console, *error);
+    }
+    bool changed = false;
+    if (oneValue)
+        changed = write.Data().DeleteValue(path, name ? *name : "");
+    else if (!allValues)
+        changed = write.Data().DeleteKey(path);
+    else
+        changed = write.Data().ClearValues(path);
+    if (changed) {
+        if (const std::optional<std::string> error = write.Commit())
+            return Fail(console, *error);
+    }
     console.out << kSuccess << "\n";
     return 0;
 }
 
 // False with errno set when the file cannot be read whole (a folder opens but does not read).
-bool ReadFile(const std::string& path, std::string& text)
-{
+bool ReadFile(const std::string& path, std::string& text) {
     const platform::sys::FileDescriptor file = platform::sys::Open(path, O_RDONLY);
     return file.IsOpen() && platform::sys::ReadAll(file.Get(), text);
 }
 
-int Import(const Options& options, const platform::RegistryStore& store, RegConsole& console)
-{
+int Import(const Options& options, const platform::RegistryStore& store, RegConsole& console) {
     if (options.words.size() != 1)
         return Fail(console, "Invalid syntax. Name one file: korvane-reg import FILE.reg");
     const std::string& file = options.words[0];
@@ -256,27 +265,27 @@ int Import(const Options& options, const platform::RegistryStore& store, RegCons
     // Even an export of an empty key holds the header line: an empty file is no registry script.
     if (text.find_first_not_of(" \t\r\n") == std::string::npos)
         return Fail(console, file + " is empty: a registry file begins with \"REGEDIT4\" or "
-                             "\"Windows Registry Editor Version 5.00\"");
+                                    "\"Windows Registry Editor Version 5.00\"");
     // The file is checked whole before anything changes, so a bad line leaves the store as it was.
     std::optional<platform::RegFileError> parseError;
     const std::optional<std::string> error = store.Update([&](platform::RegistryData& data) {
         platform::RegistryData merged = data;
-        parseError = platform::ApplyRegFile(text, merged);
+        parseError = platform::ApplyRegFile(text, merged, platform::RegFileUse::Import);
         if (parseError)
             return false;
         data = std::move(merged);
         return true;
     });
     if (parseError)
-        return Fail(console, file + " line " + std::to_string(parseError->line) + ": " + parseError->message);
+        return Fail(console, file + " line " + std::to_string(parseError->line) + ": " +
+                                 parseError->message);
     if (error)
         return Fail(console, *error);
     console.out << kSuccess << "\n";
     return 0;
 }
 
-int Export(const Options& options, const platform::RegistryStore& store, RegConsole& console)
-{
+int Export(const Options& options, const platform::RegistryStore& store, RegConsole& console) {
     const std::string path = KeyPathOrEmpty(options, 2);
     if (path.empty())
         return Fail(console, WordsProblem(options, 2, "korvane-reg export KEY FILE.reg [/y]"));
@@ -287,19 +296,18 @@ int Export(const Options& options, const platform::RegistryStore& store, RegCons
         console.err << kNotFound << "\n";
         return 1;
     }
-    platform::RegistryData part;
-    for (const platform::RegistryKey& key : current.data->Keys()) {
-        if (platform::IsSameOrBelow(key.path, path))
-            part.CreateKey(key.path) = key;
-    }
+    const std::vector<const platform::RegistryKey*> keys = current.data->KeysAtOrBelow(path);
     const std::string& file = options.words[1];
     if (std::ifstream(file).good()) {
-        const Consent consent = Ask(console, options.Has("y"), "File " + file + " already exists. Overwrite (Yes/No)?");
+        const Consent consent =
+            Ask(console, options.Has("y"), "File " + file + " already exists. Overwrite (Yes/No)?");
         if (consent != Consent::Given)
             return NotConfirmed(console, consent);
     }
+    // The file is for regedit on Windows or Wine, which reads this form with every character
+    // intact; the store's own REGEDIT4 form would lose everything beyond ASCII there.
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << platform::FormatRegFile(part);
+    out << platform::FormatRegFile(keys, platform::RegFileForm::Windows);
     out.close();
     if (!out)
         return Fail(console, "Could not write " + file + ": " + std::strerror(errno));
@@ -309,13 +317,12 @@ int Export(const Options& options, const platform::RegistryStore& store, RegCons
 
 } // namespace
 
-bool Options::Has(const std::string& name) const
-{
-    return std::any_of(switches.begin(), switches.end(), [&](const auto& s) { return s.first == name; });
+bool Options::Has(const std::string& name) const {
+    return std::any_of(switches.begin(), switches.end(),
+                       [&](const auto& s) { return s.first == name; });
 }
 
-const std::string* Options::Value(const std::string& name) const
-{
+const std::string* Options::Value(const std::string& name) const {
     for (const auto& s : switches) {
         if (s.first == name)
             return &s.second;
@@ -324,12 +331,17 @@ const std::string* Options::Value(const std::string& name) const
 }
 
 bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
-                  const std::vector<std::string>& flags, Options& options, std::string& error)
-{
+                  const std::vector<std::string>& flags, Options& options, std::string& error) {
     auto listed = [](const std::vector<std::string>& names, const std::string& name) {
         return std::find(names.begin(), names.end(), name) != names.end();
     };
     for (size_t i = 0; i < args.size(); ++i) {
+        // Only where a switch may stand is "-h" a request for help; as the value of /d or /v it
+        // is data like any other.
+        if (IsHelpSwitch(args[i])) {
+            options.help = true;
+            continue;
+        }
         const std::string name = IsSwitch(args[i]) ? Lower(args[i].substr(1)) : std::string();
         // Anything else, "/home/me/file.reg" included, is a plain word.
         if (!listed(withValue, name) && !listed(flags, name)) {
@@ -352,15 +364,15 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
 
 } // namespace regtool
 
-int RunRegCommand(const std::vector<std::string>& args, RegConsole& console)
-{
+int RunRegCommand(const std::vector<std::string>& args, RegConsole& console) {
     using namespace regtool;
     const std::string operation = args.empty() ? std::string() : Lower(args[0]);
     const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
-    const bool help = std::any_of(args.begin(), args.end(), [](const std::string& a) {
-        return a == "/?" || a == "-?" || a == "--help" || a == "-h";
-    });
-    if (help) {
+    if (args.empty() || IsHelpSwitch(args[0])) {
+        if (args.empty()) {
+            console.err << "ERROR: Name an operation.\n" << kUsage;
+            return 1;
+        }
         console.out << kUsage;
         return 0;
     }
@@ -386,14 +398,16 @@ int RunRegCommand(const std::vector<std::string>& args, RegConsole& console)
         flags = {"y"};
         run = Export;
     } else {
-        console.err << (args.empty() ? "ERROR: Name an operation.\n"
-                                     : "ERROR: Unknown operation \"" + args[0] + "\".\n")
-                    << kUsage;
+        console.err << "ERROR: Unknown operation \"" + args[0] + "\".\n" << kUsage;
         return 1;
     }
     Options options;
     std::string error;
     if (!ParseOptions(rest, withValue, flags, options, error))
         return Fail(console, error);
+    if (options.help) {
+        console.out << kUsage;
+        return 0;
+    }
     return run(options, platform::RegistryStore(platform::DefaultRegistryPath()), console);
 }

@@ -34,13 +34,15 @@ inline constexpr const char* kNotFound =
 struct Options {
     std::vector<std::string> words;
     std::vector<std::pair<std::string, std::string>> switches; // lower-case name without '/', value
+    bool help = false; // "/?", "-?", "-h" or "--help" stood where a switch may stand
 
     bool Has(const std::string& name) const;
     const std::string* Value(const std::string& name) const;
 };
 
 // Splits the arguments: "/name" or "-name" (any letter case) is a switch when `withValue` (which
-// take the next argument as their value) or `flags` list it; everything else is a word. Returns
+// take the next argument as their value) or `flags` list it; a help switch sets `help` unless it
+// is the value of a switch; everything else is a word. Returns
 // false with an explanation in `error` when a value is missing.
 bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
                   const std::vector<std::string>& flags, Options& options, std::string& error);

@@ -11,14 +11,28 @@ const RegKeyHandle kCurrentUser{"HKEY_CURRENT_USER", KEY_ALL_ACCESS};
 
 thread_local std::string t_lastError;
 
-platform::RegistryStore Store()
-{
+platform::RegistryStore Store() {
     return platform::RegistryStore(platform::DefaultRegistryPath());
 }
 
+} // namespace
+
+// The content that a scope read once, shared by the CRegKey calls of its thread.
+struct RegistryView {
+    std::optional<platform::RegistryStore> store;
+    std::optional<platform::RegistryWrite> write; // set for a writing scope
+    platform::RegistryData data;
+    std::string error; // why the content could not be read; then `data` is not used
+    bool changed = false;
+    RegistryView* outer = nullptr; // the scope this one stands in for until it ends
+};
+
+namespace {
+
+thread_local RegistryView* t_view = nullptr;
+
 // The full path of a sub-key, or empty when the parent is not open or the name is not valid.
-std::string SubKeyPath(HKEY parent, const char* name)
-{
+std::string SubKeyPath(HKEY parent, const char* name) {
     if (parent == nullptr)
         return {};
     std::string path = parent->path;
@@ -27,46 +41,77 @@ std::string SubKeyPath(HKEY parent, const char* name)
     return platform::CanonicalKeyPath(path);
 }
 
-bool IsRoot(const std::string& path)
-{
+bool IsRoot(const std::string& path) {
     return path.find('\\') == std::string::npos;
 }
 
-bool Exists(const platform::RegistryData& data, const std::string& path)
-{
+bool Exists(const platform::RegistryData& data, const std::string& path) {
     return IsRoot(path) || data.KeyExists(path);
 }
 
-// Loads the store; on failure keeps the reason and throws the caller's message.
-platform::RegistryData LoadOrThrow(const char* message)
-{
-    platform::RegistryLoad load = Store().Load();
-    if (!load.data) {
-        t_lastError = load.error;
+// The store's content for one read: the scope's, or else read now. On failure keeps the reason
+// and throws the caller's message.
+class Content {
+  public:
+    explicit Content(const char* message) {
+        if (t_view != nullptr) {
+            if (!t_view->error.empty())
+                Fail(t_view->error, message);
+            m_data = &t_view->data;
+            return;
+        }
+        platform::RegistryLoad load = Store().Load();
+        if (!load.data)
+            Fail(load.error, message);
+        m_own = std::move(*load.data);
+        m_data = &*m_own;
+    }
+    const platform::RegistryData& operator*() const { return *m_data; }
+    const platform::RegistryData* operator->() const { return m_data; }
+
+  private:
+    [[noreturn]] static void Fail(const std::string& error, const char* message) {
+        t_lastError = error;
         throw message;
     }
-    return std::move(*load.data);
-}
 
-// Runs one change of the store; `change` returns false when the change cannot be made (then
-// nothing is written and the message is thrown).
-void UpdateOrThrow(const char* message, const std::function<bool(platform::RegistryData&)>& change)
-{
+    std::optional<platform::RegistryData> m_own;
+    const platform::RegistryData* m_data = nullptr;
+};
+
+// Runs one change: on the writing scope's content, or else under the store's lock on the file.
+// `change` returns false when it changes nothing; with `Required::Yes` that is a failure (nothing
+// is written and the message is thrown).
+enum class Required { Yes, No };
+
+void Change(const char* message, Required required,
+            const std::function<bool(platform::RegistryData&)>& change) {
     bool applied = false;
-    const std::optional<std::string> error = Store().Update([&](platform::RegistryData& data) {
-        applied = change(data);
-        return applied;
-    });
-    if (error) {
-        t_lastError = *error;
-        throw message;
+    if (t_view != nullptr && t_view->write) {
+        if (!t_view->error.empty()) {
+            t_lastError = t_view->error;
+            throw message;
+        }
+        applied = change(t_view->data);
+        t_view->changed = t_view->changed || applied;
+    } else {
+        const std::optional<std::string> error = Store().Update([&](platform::RegistryData& data) {
+            applied = change(data);
+            return applied;
+        });
+        if (error) {
+            t_lastError = *error;
+            throw message;
+        }
+        // A reading scope goes on answering with what the file now holds.
+        if (applied && t_view != nullptr && t_view->error.empty())
+            change(t_view->data);
     }
-    if (!applied)
+    if (!applied && required == Required::Yes)
         throw message;
 }
 
-std::string WithZero(const char* text)
-{
+std::string WithZero(const char* text) {
     std::string bytes = text != nullptr ? text : "";
     bytes += '\0';
     return bytes;
@@ -76,8 +121,7 @@ std::string WithZero(const char* text)
 
 const HKEY HKEY_CURRENT_USER = &kCurrentUser;
 
-const std::string& LastRegistryError()
-{
+const std::string& LastRegistryError() {
     return t_lastError;
 }
 
@@ -85,32 +129,30 @@ CRegKey::CRegKey() = default;
 
 CRegKey::~CRegKey() = default;
 
-void CRegKey::Close()
-{
+void CRegKey::Close() {
     m_hKey.reset();
 }
 
-void CRegKey::Open(HKEY hKeyParent, const char* lpszKeyName, uint32_t samDesired)
-{
+void CRegKey::Open(HKEY hKeyParent, const char* lpszKeyName, uint32_t samDesired) {
     constexpr const char* kMessage = "Error in CRegKey::Open";
     t_lastError.clear();
     const std::string path = SubKeyPath(hKeyParent, lpszKeyName);
     if (path.empty())
         throw kMessage;
-    if (!Exists(LoadOrThrow(kMessage), path))
+    if (!Exists(*Content(kMessage), path))
         throw kMessage;
     m_hKey = std::make_unique<RegKeyHandle>(RegKeyHandle{path, samDesired});
 }
 
-void CRegKey::SetKeyValue(const char* lpszKeyName, const char* lpszValue, const char* lpszValueName)
-{
+void CRegKey::SetKeyValue(const char* lpszKeyName, const char* lpszValue,
+                          const char* lpszValueName) {
     constexpr const char* kMessage = "Error in CRegKey::SetKeyValue";
     t_lastError.clear();
     const std::string path = SubKeyPath(m_hKey.get(), lpszKeyName);
     if (path.empty() || IsRoot(path))
         throw kMessage;
     const std::string held = m_hKey->path;
-    UpdateOrThrow(kMessage, [&](platform::RegistryData& data) {
+    Change(kMessage, Required::Yes, [&](platform::RegistryData& data) {
         if (!Exists(data, held))
             return false;
         data.SetValue(path, {lpszValueName != nullptr ? lpszValueName : "", platform::kRegSz,
@@ -119,37 +161,31 @@ void CRegKey::SetKeyValue(const char* lpszKeyName, const char* lpszValue, const 
     });
 }
 
-void CRegKey::Create(HKEY hKeyParent, const char* lpszKeyName, const char*, uint32_t)
-{
+void CRegKey::Create(HKEY hKeyParent, const char* lpszKeyName, const char*, uint32_t) {
     constexpr const char* kMessage = "Error in CRegKey::Create";
     t_lastError.clear();
     const std::string path = SubKeyPath(hKeyParent, lpszKeyName);
     if (path.empty())
         throw kMessage;
     if (!IsRoot(path)) {
-        const std::optional<std::string> error = Store().Update([&](platform::RegistryData& data) {
+        Change(kMessage, Required::No, [&](platform::RegistryData& data) {
             if (data.KeyExists(path))
                 return false;
             data.CreateKey(path);
             return true;
         });
-        if (error) {
-            t_lastError = *error;
-            throw kMessage;
-        }
     }
     m_hKey = std::make_unique<RegKeyHandle>(RegKeyHandle{path, KEY_ALL_ACCESS});
 }
 
-void CRegKey::QueryValue(char* szValue, const char* lpszValueName, uint32_t* pdwCount)
-{
+void CRegKey::QueryValue(char* szValue, const char* lpszValueName, uint32_t* pdwCount) {
     constexpr const char* kMessage = "Error in CRegKey::QueryValue";
     t_lastError.clear();
     if (!m_hKey || pdwCount == nullptr || (m_hKey->access & KEY_QUERY_VALUE) == 0)
         throw kMessage;
-    const platform::RegistryData data = LoadOrThrow(kMessage);
+    const Content data(kMessage);
     const platform::RegistryValue* value =
-        data.FindValue(m_hKey->path, lpszValueName != nullptr ? lpszValueName : "");
+        data->FindValue(m_hKey->path, lpszValueName != nullptr ? lpszValueName : "");
     if (value == nullptr)
         throw kMessage;
     const size_t size = value->bytes.size();
@@ -162,8 +198,7 @@ void CRegKey::QueryValue(char* szValue, const char* lpszValueName, uint32_t* pdw
     std::memcpy(szValue, value->bytes.data(), size);
 }
 
-void CRegKey::QueryValue(uint32_t& dwValue, const char* lpszValueName)
-{
+void CRegKey::QueryValue(uint32_t& dwValue, const char* lpszValueName) {
     // Windows fills the variable with as many bytes as the value holds, whatever its type, and
     // leaves the rest of it as it was; a two-byte string therefore changes only the low bytes.
     char bytes[sizeof(uint32_t)];
@@ -172,30 +207,79 @@ void CRegKey::QueryValue(uint32_t& dwValue, const char* lpszValueName)
     std::memcpy(&dwValue, bytes, size);
 }
 
-void CRegKey::SetValue(uint32_t dwValue, const char* lpszValueName)
-{
+void CRegKey::SetValue(uint32_t dwValue, const char* lpszValueName) {
     std::string bytes;
     for (int shift = 0; shift < 32; shift += 8)
         bytes += static_cast<char>((dwValue >> shift) & 0xFF);
     StoreValue(lpszValueName, platform::kRegDword, std::move(bytes));
 }
 
-void CRegKey::SetValue(const char* lpszValue, const char* lpszValueName)
-{
+void CRegKey::SetValue(const char* lpszValue, const char* lpszValueName) {
     StoreValue(lpszValueName, platform::kRegSz, WithZero(lpszValue));
 }
 
-void CRegKey::StoreValue(const char* lpszValueName, uint32_t type, std::string bytes)
-{
+void CRegKey::StoreValue(const char* lpszValueName, uint32_t type, std::string bytes) {
     constexpr const char* kMessage = "Error in CRegKey::SetValue";
     t_lastError.clear();
     if (!m_hKey || (m_hKey->access & KEY_SET_VALUE) == 0)
         throw kMessage;
     const std::string path = m_hKey->path;
-    UpdateOrThrow(kMessage, [&](platform::RegistryData& data) {
+    Change(kMessage, Required::Yes, [&](platform::RegistryData& data) {
         if (!Exists(data, path))
             return false; // removed since it was opened
-        data.SetValue(path, {lpszValueName != nullptr ? lpszValueName : "", type, std::move(bytes)});
+        data.SetValue(path, {lpszValueName != nullptr ? lpszValueName : "", type, bytes});
         return true;
     });
+}
+
+RegistryReading::RegistryReading() : m_view(new RegistryView) {
+    platform::RegistryLoad load = Store().Load();
+    if (load.data)
+        m_view->data = std::move(*load.data);
+    else
+        m_view->error = load.error.empty() ? "the settings could not be read" : load.error;
+    m_view->outer = t_view;
+    t_view = m_view;
+}
+
+RegistryReading::~RegistryReading() {
+    if (t_view == m_view)
+        t_view = m_view->outer;
+    delete m_view;
+}
+
+const std::string& RegistryReading::Error() const {
+    return m_view->error;
+}
+
+RegistryWriting::RegistryWriting() : m_view(new RegistryView) {
+    m_view->store.emplace(platform::DefaultRegistryPath());
+    m_view->write.emplace(*m_view->store);
+    if (const std::optional<std::string> error = m_view->write->Begin())
+        m_view->error = error->empty() ? "the settings could not be read" : *error;
+    else
+        m_view->data = std::move(m_view->write->Data());
+    m_view->outer = t_view;
+    t_view = m_view;
+}
+
+RegistryWriting::~RegistryWriting() {
+    if (t_view == m_view)
+        t_view = m_view->outer;
+    delete m_view; // releases the lock without writing when Commit did not run
+}
+
+void RegistryWriting::Commit() {
+    if (!m_view->error.empty() || !m_view->changed)
+        return;
+    m_view->write->Data() = std::move(m_view->data);
+    m_view->changed = false;
+    // The content has gone to the file; later calls of this thread read the file again.
+    m_view->error = "the settings were written already";
+    if (t_view == m_view)
+        t_view = m_view->outer;
+    if (const std::optional<std::string> error = m_view->write->Commit()) {
+        t_lastError = *error;
+        throw "Error in CRegKey::SetValue";
+    }
 }

@@ -33,14 +33,15 @@ inline constexpr uint32_t KEY_ALL_ACCESS = 0xF003F;
 inline constexpr uint32_t REG_OPTION_NON_VOLATILE = 0;
 
 class CRegKey {
-public:
+  public:
     CRegKey();
     virtual ~CRegKey();
     CRegKey(const CRegKey&) = delete;
     CRegKey& operator=(const CRegKey&) = delete;
 
     // Opens an existing key; throws "Error in CRegKey::Open".
-    virtual void Open(HKEY hKeyParent, const char* lpszKeyName, uint32_t samDesired = KEY_ALL_ACCESS);
+    virtual void Open(HKEY hKeyParent, const char* lpszKeyName,
+                      uint32_t samDesired = KEY_ALL_ACCESS);
     // Creates or opens the sub-key of the held key and stores the text there as a string value
     // with its terminating zero; throws "Error in CRegKey::SetKeyValue".
     virtual void SetKeyValue(const char* lpszKeyName, const char* lpszValue,
@@ -63,7 +64,7 @@ public:
     void Close();
     operator HKEY() const { return m_hKey.get(); }
 
-private:
+  private:
     void StoreValue(const char* lpszValueName, uint32_t type, std::string bytes);
 
     std::unique_ptr<RegKeyHandle> m_hKey; // null when no key is open
@@ -72,3 +73,44 @@ private:
 // Why the last registry operation of this thread failed, for messages; empty when it did not
 // fail in the store itself (a missing key or value needs no detail).
 const std::string& LastRegistryError();
+
+// Without a scope, every CRegKey call reads the store file afresh (and every change takes the lock,
+// reads, and writes). A large store makes that slow, and a run of calls could see the file change
+// between them; so a run of calls that belongs together opens one of these scopes on its thread.
+// A scope opened inside another stands in for it until it ends; a writing scope inside a
+// reading one does not update what the reading one answers.
+//
+// RegistryReading: the store is read once, when the scope opens; CRegKey reads on this thread
+// answer from that content. A change made meanwhile still goes to the file at once.
+class RegistryReading {
+  public:
+    RegistryReading();
+    ~RegistryReading();
+    RegistryReading(const RegistryReading&) = delete;
+    RegistryReading& operator=(const RegistryReading&) = delete;
+
+    // Empty when the store was read; otherwise why not (the file's path and the line).
+    const std::string& Error() const;
+
+  private:
+    struct RegistryView* m_view;
+};
+
+// RegistryWriting: the store's lock is taken and the content read once, when the scope opens;
+// CRegKey calls on this thread read and change that content; Commit writes it once when anything
+// changed. Without Commit nothing is written. The lock is held until Commit or the scope's end,
+// so another writer never loses a value to this one.
+class RegistryWriting {
+  public:
+    RegistryWriting();
+    ~RegistryWriting();
+    RegistryWriting(const RegistryWriting&) = delete;
+    RegistryWriting& operator=(const RegistryWriting&) = delete;
+
+    // Writes the changes; throws "Error in CRegKey::SetValue" (detail in LastRegistryError())
+    // when they cannot be written.
+    void Commit();
+
+  private:
+    struct RegistryView* m_view;
+};

@@ -6,24 +6,21 @@ namespace regtool {
 
 namespace {
 
-uint64_t LittleEndian(const std::string& bytes)
-{
+uint64_t LittleEndian(const std::string& bytes) {
     uint64_t number = 0;
     for (size_t i = bytes.size(); i-- > 0;)
         number = number << 8 | static_cast<unsigned char>(bytes[i]);
     return number;
 }
 
-std::string ValueLine(const platform::RegistryValue& value)
-{
+std::string ValueLine(const platform::RegistryValue& value) {
     return "    " + (value.name.empty() ? std::string("(Default)") : value.name) + "    " +
            TypeName(value.type) + "    " + DisplayData(value) + "\n";
 }
 
 // One key as reg prints it: its path, its values, and (without /s) its sub-keys' paths.
 void PrintKey(const platform::RegistryData& data, const std::string& path, bool recursive,
-              std::ostream& out)
-{
+              std::ostream& out) {
     out << "\n" << path << "\n";
     if (const platform::RegistryKey* key = data.FindKey(path)) {
         for (const platform::RegistryValue& value : key->values)
@@ -43,8 +40,7 @@ void PrintKey(const platform::RegistryData& data, const std::string& path, bool 
 
 } // namespace
 
-std::string TypeName(uint32_t type)
-{
+std::string TypeName(uint32_t type) {
     static const char* const kNames[] = {"REG_NONE",
                                          "REG_SZ",
                                          "REG_EXPAND_SZ",
@@ -64,8 +60,7 @@ std::string TypeName(uint32_t type)
     return buffer;
 }
 
-std::string DisplayData(const platform::RegistryValue& value)
-{
+std::string DisplayData(const platform::RegistryValue& value) {
     const std::string& bytes = value.bytes;
     char buffer[24];
     switch (value.type) {
@@ -100,10 +95,10 @@ std::string DisplayData(const platform::RegistryValue& value)
     return hex;
 }
 
-int Query(const Options& options, const platform::RegistryStore& store, RegConsole& console)
-{
+int Query(const Options& options, const platform::RegistryStore& store, RegConsole& console) {
     if (options.words.size() != 1) {
-        console.err << "ERROR: Invalid syntax. Name one key: korvane-reg query KEY [/v NAME | /ve] [/s]\n";
+        console.err
+            << "ERROR: Invalid syntax. Name one key: korvane-reg query KEY [/v NAME | /ve] [/s]\n";
         return 1;
     }
     const std::string path = platform::CanonicalKeyPath(options.words[0]);
@@ -123,12 +118,9 @@ int Query(const Options& options, const platform::RegistryStore& store, RegConso
     }
     // The key is shown as it was first written, also when only keys below it are stored.
     std::string shownPath = path;
-    for (const platform::RegistryKey& key : data.Keys()) {
-        if (platform::IsSameOrBelow(key.path, path)) {
-            shownPath = key.path.substr(0, path.size());
-            break;
-        }
-    }
+    if (const std::vector<const platform::RegistryKey*> keys = data.KeysAtOrBelow(path);
+        !keys.empty())
+        shownPath = keys.front()->path.substr(0, path.size());
 
     const std::string* name = options.Value("v");
     if (name != nullptr || options.Has("ve")) {

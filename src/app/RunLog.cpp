@@ -8,10 +8,12 @@
 #include <cstring>
 #include <ctime>
 
+#include "app/RegKey.h"
 #include "app/Settings.h"
 #include "platform/Clock.h"
 #include "platform/GamePath.h"
 #include "platform/MessageBoxes.h"
+#include "platform/RegistryStore.h"
 #include "platform/TextMode.h"
 
 CRunLog* g_pRunLog = nullptr;
@@ -22,12 +24,12 @@ constexpr const char* kSwitch = "-krvdebug";
 
 constexpr const char* kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                      "Thursday", "Friday", "Saturday"};
-constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
+constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
 
 // "%H:%M, %A, %B %d, %Y" with English names whatever the user's locale, as the log always had.
-std::string FormatOpeningTime(std::chrono::system_clock::time_point when)
-{
+std::string FormatOpeningTime(std::chrono::system_clock::time_point when) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
     localtime_r(&seconds, &local);
@@ -38,17 +40,17 @@ std::string FormatOpeningTime(std::chrono::system_clock::time_point when)
     return text;
 }
 
-[[noreturn]] void RefuseStart()
-{
+[[noreturn]] void RefuseStart() {
     platform::ShowMessage("Korvane already running", platform::kErrorCaption);
     std::exit(1);
 }
 
 } // namespace
 
-CRunLog::CRunLog(int argc, char** argv)
-{
+CRunLog::CRunLog(int argc, char** argv) {
     g_pRunLog = this;
+    // The run log is made first at start, before anything can change the current directory.
+    platform::AnchorRegistryPath();
     for (int i = 1; i < argc; ++i) {
         if (argv[i] != nullptr && std::strcmp(argv[i], kSwitch) == 0) {
             m_bEnabled = true;
@@ -58,7 +60,18 @@ CRunLog::CRunLog(int argc, char** argv)
     if (!m_bEnabled)
         return;
 
-    g_strKorvaneDir = QueryString("Software\\KRV", "DestDir");
+    bool readable = false;
+    {
+        const RegistryReading reading;
+        readable = reading.Error().empty();
+        g_strKorvaneDir = QueryString("Software\\KRV", "DestDir");
+    }
+    // Without a readable store and a full own directory there is no place for the log: it is
+    // never put at the file system root or into the current directory. The start goes on, and
+    // GetRegistryItems tells the player what to fix (the line that does not parse, the missing
+    // or relative directory) instead of a misleading "already running".
+    if (!readable || !IsFullFolderPath(g_strKorvaneDir))
+        return;
     const std::string path = platform::ResolvePath(g_strKorvaneDir + "\\KRVRun.log");
 
     // The lock is taken before the file is emptied, so that a second traced instance is refused
@@ -76,32 +89,29 @@ CRunLog::CRunLog(int argc, char** argv)
         RefuseStart();
     }
     m_lockFd = fd;
-    const std::string banner =
-        "\n===========================\nLog file opened @ " + FormatOpeningTime(platform::Now()) + "\n";
+    const std::string banner = "\n===========================\nLog file opened @ " +
+                               FormatOpeningTime(platform::Now()) + "\n";
     const std::string bytes = platform::ToTextMode(banner);
     std::fwrite(bytes.data(), 1, bytes.size(), m_file);
     std::fflush(m_file);
 }
 
-CRunLog::~CRunLog()
-{
+CRunLog::~CRunLog() {
     if (m_file != nullptr)
         std::fclose(m_file); // also releases the lock held on its descriptor
     if (g_pRunLog == this)
         g_pRunLog = nullptr;
 }
 
-void CRunLog::Log(std::string text)
-{
-    if (!m_bEnabled)
+void CRunLog::Log(std::string text) {
+    if (!m_bEnabled || m_file == nullptr)
         return;
     const std::string bytes = platform::ToTextMode(text + "\n");
     std::fwrite(bytes.data(), 1, bytes.size(), m_file);
     std::fflush(m_file);
 }
 
-void Log(std::string text)
-{
+void Log(std::string text) {
     if (g_pRunLog != nullptr)
         g_pRunLog->Log(std::move(text));
 }

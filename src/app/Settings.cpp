@@ -4,7 +4,6 @@
 
 #include "app/RegKey.h"
 #include "app/RunLog.h"
-#include "platform/RegistryStore.h"
 
 std::string g_strGiantsDir;
 std::string g_strKorvaneDir;
@@ -20,16 +19,46 @@ constexpr uint32_t kMaxSecondsToJoin = 60;
 constexpr uint32_t kDefaultSecondsToJoin = 5;
 constexpr uint32_t kStringBufferSize = 1024;
 
-void RemoveOneTrailingBackslash(std::string& path)
-{
+void RemoveOneTrailingBackslash(std::string& path) {
     if (!path.empty() && path.back() == '\\')
         path.pop_back();
 }
 
+// Reads one directory setting into `variable`, without its one trailing backslash. A missing
+// one shows `missingMessage`; one that is not a full path shows a message naming the value. In
+// both cases the variable keeps what it held, so that an Options dialog reopened after the value
+// went wrong never leaves the engine working at the file system root or in whatever directory it
+// last changed to.
+bool ReadDirectory(const char* key, std::string& variable, const char* missingMessage) {
+    std::string directory = QueryString(key, "DestDir");
+    if (directory.empty()) {
+        platform::ShowMessage(missingMessage, platform::kErrorCaption);
+        return false;
+    }
+    if (!IsFullFolderPath(directory)) {
+        platform::ShowMessage(
+            std::string("Error - DestDir of HKEY_CURRENT_USER\\") + key + " is \"" + directory +
+                "\", which is not the full path of a folder.\nSet it to the folder's full "
+                "Linux path, for example with korvane-reg add.",
+            platform::kErrorCaption);
+        return false;
+    }
+    RemoveOneTrailingBackslash(directory);
+    variable = directory;
+    return true;
+}
+
 } // namespace
 
-std::string QueryString(const char* subKey, const char* valueName)
-{
+bool IsFullFolderPath(std::string_view directory) {
+    if (!directory.empty() && directory.back() == '\\')
+        directory.remove_suffix(1);
+    const bool absolute =
+        !directory.empty() && (directory.front() == '/' || directory.front() == '\\');
+    return absolute && directory.find_first_not_of("/\\") != std::string_view::npos;
+}
+
+std::string QueryString(const char* subKey, const char* valueName) {
     try {
         CRegKey key;
         key.Open(HKEY_CURRENT_USER, subKey, KEY_QUERY_VALUE);
@@ -43,34 +72,25 @@ std::string QueryString(const char* subKey, const char* valueName)
     }
 }
 
-bool GetRegistryItems()
-{
+bool GetRegistryItems() {
     Log("GetRegistryItems()");
 
+    // One read of the store for every value below, however large the file.
+    const RegistryReading reading;
     // A store file that does not parse would otherwise look like a missing installation; the
     // player needs to hear which line to fix instead.
-    const platform::RegistryLoad store = platform::RegistryStore(platform::DefaultRegistryPath()).Load();
-    if (!store.data) {
-        platform::ShowMessage("Error - the settings could not be read.\n" + store.error,
+    if (!reading.Error().empty()) {
+        platform::ShowMessage("Error - the settings could not be read.\n" + reading.Error(),
                               platform::kErrorCaption);
         return false;
     }
 
-    g_strGiantsDir = QueryString(kGiantsKey, "DestDir");
-    if (g_strGiantsDir.empty()) {
-        platform::ShowMessage("Error - Giants : Citizen Kabuto was not found on your system.",
-                              platform::kErrorCaption);
+    if (!ReadDirectory(kGiantsKey, g_strGiantsDir,
+                       "Error - Giants : Citizen Kabuto was not found on your system."))
         return false;
-    }
-    RemoveOneTrailingBackslash(g_strGiantsDir);
-
-    g_strKorvaneDir = QueryString(kKrvKey, "DestDir");
-    if (g_strKorvaneDir.empty()) {
-        platform::ShowMessage("Error - Korvane is not installed correctly. Please reinstall.",
-                              platform::kErrorCaption);
+    if (!ReadDirectory(kKrvKey, g_strKorvaneDir,
+                       "Error - Korvane is not installed correctly. Please reinstall."))
         return false;
-    }
-    RemoveOneTrailingBackslash(g_strKorvaneDir);
 
     g_strCmdLine = QueryString(kKrvKey, "CMDLine");
 

@@ -1,8 +1,7 @@
 #include "app/RegKey.h"
 #include "app/Settings.h"
 
-KrvSetting KrvSetting::Dword(std::string name, uint32_t value)
-{
+KrvSetting KrvSetting::Dword(std::string name, uint32_t value) {
     KrvSetting setting;
     setting.name = std::move(name);
     setting.isNumber = true;
@@ -10,8 +9,7 @@ KrvSetting KrvSetting::Dword(std::string name, uint32_t value)
     return setting;
 }
 
-KrvSetting KrvSetting::Text(std::string name, std::string value)
-{
+KrvSetting KrvSetting::Text(std::string name, std::string value) {
     KrvSetting setting;
     setting.name = std::move(name);
     setting.text = std::move(value);
@@ -20,8 +18,7 @@ KrvSetting KrvSetting::Text(std::string name, std::string value)
 
 namespace {
 
-void ShowWriteError(const char* thrown, platform::Owner owner, const std::string& caption)
-{
+void ShowWriteError(const char* thrown, platform::Owner owner, const std::string& caption) {
     std::string text = std::string("Could not write to KRV registry\n") + thrown;
     // The store's own reason (a line that does not parse, a full disk) tells the player what to
     // fix; a plain missing key has none.
@@ -33,8 +30,9 @@ void ShowWriteError(const char* thrown, platform::Owner owner, const std::string
 } // namespace
 
 bool WriteKrvSettings(std::initializer_list<KrvSetting> values, platform::Owner owner,
-                      const std::string& caption)
-{
+                      const std::string& caption) {
+    // One lock, one read and one write for all the values, however large the store.
+    RegistryWriting writing;
     CRegKey key;
     try {
         key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_WRITE);
@@ -44,6 +42,7 @@ bool WriteKrvSettings(std::initializer_list<KrvSetting> values, platform::Owner 
             else
                 key.SetValue(value.text.c_str(), value.name.c_str());
         }
+        writing.Commit();
     } catch (const char* thrown) {
         ShowWriteError(thrown, owner, caption);
         return false;
@@ -53,7 +52,6 @@ bool WriteKrvSettings(std::initializer_list<KrvSetting> values, platform::Owner 
 }
 
 bool StoreKrvDword(const std::string& name, uint32_t value, platform::Owner owner,
-                   const std::string& caption)
-{
+                   const std::string& caption) {
     return WriteKrvSettings({KrvSetting::Dword(name, value)}, owner, caption);
 }

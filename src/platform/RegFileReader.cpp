@@ -1,7 +1,10 @@
 #include "platform/RegFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
+
+#include "platform/WindowsText.h"
 
 namespace platform {
 
@@ -10,28 +13,24 @@ namespace {
 constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 
-std::string_view TrimLeft(std::string_view s)
-{
+std::string_view TrimLeft(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
     return s;
 }
 
-std::string_view Trim(std::string_view s)
-{
+std::string_view Trim(std::string_view s) {
     s = TrimLeft(s);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
 }
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix)
-{
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && SameRegistryName(s.substr(0, prefix.size()), prefix);
 }
 
-int HexDigit(char c)
-{
+int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -42,8 +41,7 @@ int HexDigit(char c)
 }
 
 // 1 to `maxDigits` hex digits and nothing else.
-std::optional<uint32_t> ParseHexNumber(std::string_view s, size_t maxDigits)
-{
+std::optional<uint32_t> ParseHexNumber(std::string_view s, size_t maxDigits) {
     if (s.empty() || s.size() > maxDigits)
         return std::nullopt;
     uint32_t value = 0;
@@ -56,8 +54,7 @@ std::optional<uint32_t> ParseHexNumber(std::string_view s, size_t maxDigits)
     return value;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp)
-{
+void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -75,8 +72,7 @@ void AppendUtf8(std::string& out, uint32_t cp)
     }
 }
 
-std::string Utf16LeToUtf8(std::string_view bytes)
-{
+std::string Utf16LeToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() / 2);
     size_t i = 0;
@@ -102,8 +98,13 @@ std::string Utf16LeToUtf8(std::string_view bytes)
     return out;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text)
-{
+// A root or a root's Software key: deleting either on import takes every program's settings.
+bool ProtectedFromImport(std::string_view path) {
+    const size_t slash = path.find('\\');
+    return slash == std::string_view::npos || SameRegistryName(path.substr(slash + 1), "Software");
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
     while (!text.empty()) {
         const size_t end = text.find('\n');
@@ -116,46 +117,66 @@ std::vector<std::string_view> SplitLines(std::string_view text)
 }
 
 // Reads a quoted text starting at s[pos] == '"'; leaves pos after the closing quote.
-bool ParseQuoted(std::string_view s, size_t& pos, std::string& out)
-{
-    for (++pos; pos < s.size(); ++pos) {
-        const char c = s[pos];
-        if (c == '"') {
+bool ParseQuoted(std::string_view s, size_t& pos, std::string& out) {
+    for (++pos; pos < s.size();) {
+        // Plain characters go over in one piece: a store holds hundreds of thousands of texts.
+        size_t special = pos;
+        while (special < s.size() && s[special] != '"' && s[special] != '\\')
+            ++special;
+        if (special == s.size()) {
+            out.append(s.substr(pos));
+            pos = s.size();
+            break;
+        }
+        out.append(s.substr(pos, special - pos));
+        pos = special;
+        if (s[pos] == '"') {
             ++pos;
             return true;
         }
-        if (c != '\\' || pos + 1 == s.size()) {
-            out += c;
-            continue;
+        if (pos + 1 == s.size()) {
+            out += '\\';
+            ++pos;
+            break;
         }
         switch (s[pos + 1]) {
-        case '\\': out += '\\'; break;
-        case '"': out += '"'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case '0': out += '\0'; break;
+        case '\\':
+            out += '\\';
+            break;
+        case '"':
+            out += '"';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case '0':
+            out += '\0';
+            break;
         default:
             // Not an escape: the backslash is a character of its own, as regedit keeps it.
             out += '\\';
+            ++pos;
             continue;
         }
-        ++pos;
+        pos += 2;
     }
     return false;
 }
 
 class Parser {
-public:
-    Parser(std::vector<std::string_view> lines, RegistryData& data)
-        : m_lines(std::move(lines)), m_data(data) {}
+  public:
+    Parser(std::vector<std::string_view> lines, RegistryData& data, RegFileUse use)
+        : m_lines(std::move(lines)), m_data(data), m_use(use) {}
 
     std::optional<RegFileError> Run();
 
-private:
+  private:
     enum class KeyState { None, Open, Deleted };
 
-    std::optional<RegFileError> Error(std::string message) const
-    {
+    std::optional<RegFileError> Error(std::string message) const {
         return RegFileError{static_cast<int>(m_index) + 1, std::move(message)};
     }
     std::optional<RegFileError> KeyLine(std::string_view line);
@@ -164,14 +185,14 @@ private:
 
     std::vector<std::string_view> m_lines;
     RegistryData& m_data;
+    RegFileUse m_use;
     size_t m_index = 0;
     bool m_unicode = false;
     KeyState m_state = KeyState::None;
     std::string m_key;
 };
 
-std::optional<RegFileError> Parser::Run()
-{
+std::optional<RegFileError> Parser::Run() {
     while (m_index < m_lines.size() && Trim(m_lines[m_index]).empty())
         ++m_index;
     if (m_index == m_lines.size())
@@ -199,8 +220,7 @@ std::optional<RegFileError> Parser::Run()
     return std::nullopt;
 }
 
-std::optional<RegFileError> Parser::KeyLine(std::string_view line)
-{
+std::optional<RegFileError> Parser::KeyLine(std::string_view line) {
     if (line.back() != ']')
         return Error("key line without closing ]");
     std::string_view inner = line.substr(1, line.size() - 2);
@@ -209,8 +229,14 @@ std::optional<RegFileError> Parser::KeyLine(std::string_view line)
         inner.remove_prefix(1);
     const std::string path = CanonicalKeyPath(Trim(inner));
     if (path.empty())
-        return Error("key \"" + std::string(inner) + "\" does not begin with a registry root "
+        return Error("key \"" + std::string(inner) +
+                     "\" does not begin with a registry root "
                      "such as HKEY_CURRENT_USER, or has an empty part");
+    if (remove && m_use == RegFileUse::Import && ProtectedFromImport(path))
+        return Error("refusing to delete [" + path +
+                     "]: that would remove the settings of every "
+                     "program below it. An import deletes only keys below Software\\..., such as "
+                     "[-HKEY_CURRENT_USER\\Software\\KRV].");
     if (remove) {
         m_data.DeleteKey(path);
         m_state = KeyState::Deleted;
@@ -221,8 +247,7 @@ std::optional<RegFileError> Parser::KeyLine(std::string_view line)
     return std::nullopt;
 }
 
-std::optional<RegFileError> Parser::ValueLine(std::string_view line)
-{
+std::optional<RegFileError> Parser::ValueLine(std::string_view line) {
     RegistryValue value;
     size_t pos = 1; // just after "@"
     if (line.front() == '"') {
@@ -259,8 +284,9 @@ std::optional<RegFileError> Parser::ValueLine(std::string_view line)
             return error;
     } else if (StartsWithNoCase(rest, "hex(")) {
         const size_t close = rest.find("):");
-        const std::optional<uint32_t> type =
-            close == std::string_view::npos ? std::nullopt : ParseHexNumber(rest.substr(4, close - 4), 8);
+        const std::optional<uint32_t> type = close == std::string_view::npos
+                                                 ? std::nullopt
+                                                 : ParseHexNumber(rest.substr(4, close - 4), 8);
         if (!type)
             return Error("hex(N): needs a hex type number");
         if (auto error = HexData(rest.substr(close + 2), *type, value))
@@ -280,8 +306,8 @@ std::optional<RegFileError> Parser::ValueLine(std::string_view line)
     return std::nullopt;
 }
 
-std::optional<RegFileError> Parser::HexData(std::string_view text, uint32_t type, RegistryValue& value)
-{
+std::optional<RegFileError> Parser::HexData(std::string_view text, uint32_t type,
+                                            RegistryValue& value) {
     const size_t first = m_index;
     std::string joined;
     std::string_view part = Trim(text);
@@ -312,8 +338,11 @@ std::optional<RegFileError> Parser::HexData(std::string_view text, uint32_t type
             break;
         list.remove_prefix(comma + 1);
     }
-    if (m_unicode && (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz))
-        bytes = Utf16LeToUtf8(bytes);
+    if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) {
+        // Strings as hex are text in the file's own form: UTF-16LE in version 5, the ANSI code
+        // page (or UTF-8 from a program of ours) in REGEDIT4.
+        bytes = m_unicode ? Utf16LeToUtf8(bytes) : FromWindowsText(bytes);
+    }
     value.type = type;
     value.bytes = std::move(bytes);
     return std::nullopt;
@@ -321,16 +350,25 @@ std::optional<RegFileError> Parser::HexData(std::string_view text, uint32_t type
 
 } // namespace
 
-std::optional<RegFileError> ApplyRegFile(std::string_view text, RegistryData& data)
-{
+std::optional<RegFileError> ApplyRegFile(std::string_view text, RegistryData& data,
+                                         RegFileUse use) {
     std::string converted;
     if (text.starts_with("\xFF\xFE")) {
         converted = Utf16LeToUtf8(text.substr(2));
         text = converted;
-    } else if (text.starts_with("\xEF\xBB\xBF")) {
-        text.remove_prefix(3);
+    } else {
+        if (text.starts_with("\xEF\xBB\xBF"))
+            text.remove_prefix(3);
+        // A file that is not UTF-8 as a whole came from a Windows regedit: Windows-1252. Most
+        // files are plain ASCII, which a quick look finds without decoding.
+        const bool ascii =
+            std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+        if (!ascii && !IsValidUtf8(text)) {
+            converted = FromWindowsText(text);
+            text = converted;
+        }
     }
-    return Parser(SplitLines(text), data).Run();
+    return Parser(SplitLines(text), data, use).Run();
 }
 
 } // namespace platform

@@ -23,21 +23,18 @@ namespace {
 constexpr int kLockWaitMilliseconds = 10000;
 constexpr int kLockPollMilliseconds = 10;
 
-std::string SystemError(const std::string& what, const std::string& path)
-{
+std::string SystemError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
 
-std::string Directory(const std::string& path)
-{
+std::string Directory(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-bool MakeDirectories(const std::string& path)
-{
+bool MakeDirectories(const std::string& path) {
     struct stat status {};
     if (path.empty() || sys::Status(path, status))
         return true;
@@ -47,48 +44,43 @@ bool MakeDirectories(const std::string& path)
 }
 
 // A store file reached through a symbolic link stays a link: the target is what gets replaced.
-std::string RealTarget(const std::string& path)
-{
+std::string RealTarget(const std::string& path) {
     char resolved[PATH_MAX];
     struct stat status {};
-    if (sys::LinkStatus(path, status) && S_ISLNK(status.st_mode) && ::realpath(path.c_str(), resolved))
+    if (sys::LinkStatus(path, status) && S_ISLNK(status.st_mode) &&
+        ::realpath(path.c_str(), resolved))
         return resolved;
     return path;
 }
 
-class FileLock {
-public:
-    explicit FileLock(const std::string& path) : m_path(path) {}
-
-    std::optional<std::string> Acquire()
-    {
-        m_fd = sys::Open(m_path, O_RDWR | O_CREAT, 0644);
-        if (!m_fd.IsOpen())
-            return SystemError("Could not open the lock file", m_path);
-        for (int waited = 0;; waited += kLockPollMilliseconds) {
-            if (::flock(m_fd.Get(), LOCK_EX | LOCK_NB) == 0)
-                return std::nullopt;
-            if (errno != EWOULDBLOCK && errno != EINTR)
-                return SystemError("Could not lock", m_path);
-            if (waited >= kLockWaitMilliseconds)
-                return "Timed out waiting for the lock on " + m_path + " held by another program";
-            const timespec pause{0, kLockPollMilliseconds * 1000000L};
-            ::nanosleep(&pause, nullptr);
+// Takes the exclusive lock on `path`, waiting a while for another writer.
+std::optional<std::string> Lock(const std::string& path, sys::FileDescriptor& fd) {
+    fd = sys::Open(path, O_RDWR | O_CREAT, 0644);
+    if (!fd.IsOpen())
+        return SystemError("Could not open the lock file", path);
+    for (int waited = 0;; waited += kLockPollMilliseconds) {
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0)
+            return std::nullopt;
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            const std::string error = SystemError("Could not lock", path);
+            fd = sys::FileDescriptor();
+            return error;
         }
+        if (waited >= kLockWaitMilliseconds) {
+            fd = sys::FileDescriptor();
+            return "Timed out waiting for the lock on " + path + " held by another program";
+        }
+        const timespec pause{0, kLockPollMilliseconds * 1000000L};
+        ::nanosleep(&pause, nullptr);
     }
+}
 
-private:
-    std::string m_path;
-    sys::FileDescriptor m_fd; // closing it releases the lock
-};
-
-std::optional<std::string> WriteAtomically(const std::string& path, const std::string& text)
-{
+std::optional<std::string> WriteAtomically(const std::string& path, const std::string& text) {
     std::string temporary;
     const size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    sys::FileDescriptor fd =
-        sys::CreateUniqueFile(slash == std::string::npos ? "" : Directory(path), "." + name + ".", temporary);
+    sys::FileDescriptor fd = sys::CreateUniqueFile(
+        slash == std::string::npos ? "" : Directory(path), "." + name + ".", temporary);
     if (!fd.IsOpen())
         return SystemError("Could not create a temporary file beside", path);
     struct stat existing {};
@@ -107,8 +99,7 @@ std::optional<std::string> WriteAtomically(const std::string& path, const std::s
 
 RegistryStore::RegistryStore(std::string path) : m_path(RealTarget(path)) {}
 
-RegistryLoad RegistryStore::Load() const
-{
+RegistryLoad RegistryStore::Load() const {
     RegistryLoad result;
     sys::FileDescriptor fd = sys::Open(m_path, O_RDONLY);
     if (!fd.IsOpen()) {
@@ -132,23 +123,54 @@ RegistryLoad RegistryStore::Load() const
     return result;
 }
 
-std::optional<std::string> RegistryStore::Update(const std::function<bool(RegistryData&)>& change) const
-{
-    if (!MakeDirectories(Directory(m_path)))
-        return SystemError("Could not create the folder", Directory(m_path));
-    FileLock lock(m_path + ".lock");
-    if (std::optional<std::string> error = lock.Acquire())
+std::optional<std::string>
+RegistryStore::Update(const std::function<bool(RegistryData&)>& change) const {
+    RegistryWrite write(*this);
+    if (std::optional<std::string> error = write.Begin())
         return error;
-    RegistryLoad current = Load();
-    if (!current.data)
-        return current.error;
-    if (!change(*current.data))
+    if (!change(write.Data()))
         return std::nullopt;
-    return WriteAtomically(m_path, FormatRegFile(*current.data));
+    return write.Commit();
 }
 
-std::string DefaultRegistryPath()
-{
+std::optional<std::string> RegistryWrite::Begin() {
+    const std::string& path = m_store.Path();
+    if (!MakeDirectories(Directory(path)))
+        return SystemError("Could not create the folder", Directory(path));
+    if (std::optional<std::string> error = Lock(path + ".lock", m_lock))
+        return error;
+    // Read under the lock: what another writer stored a moment ago is kept.
+    RegistryLoad current = m_store.Load();
+    if (!current.data) {
+        End();
+        return current.error;
+    }
+    m_data = std::move(*current.data);
+    return std::nullopt;
+}
+
+std::optional<std::string> RegistryWrite::Commit() {
+    std::optional<std::string> error = WriteAtomically(m_store.Path(), FormatRegFile(m_data));
+    End();
+    return error;
+}
+
+void RegistryWrite::End() {
+    m_lock = sys::FileDescriptor();
+}
+
+void AnchorRegistryPath() {
+    const char* explicitPath = std::getenv("KORVANE_REGISTRY");
+    if (explicitPath == nullptr || explicitPath[0] == '\0' || explicitPath[0] == '/')
+        return;
+    char directory[PATH_MAX];
+    if (::getcwd(directory, sizeof directory) == nullptr)
+        return; // the current directory is gone; nothing better is known
+    const std::string absolute = std::string(directory) + "/" + explicitPath;
+    ::setenv("KORVANE_REGISTRY", absolute.c_str(), 1);
+}
+
+std::string DefaultRegistryPath() {
     if (const char* explicitPath = std::getenv("KORVANE_REGISTRY"); explicitPath && *explicitPath)
         return explicitPath;
     std::string config;
