@@ -3,8 +3,9 @@
 // wrong with them, and storing what the setup dialog chose.
 //
 // Order of use at start: CheckFolders(); without arguments and with a folder not Good, the setup
-// dialog runs and ends in ApplySetup(); then GetRegistryItems() and, for a folder still missing
-// or still a Windows path, FolderProblemMessage() instead of the errors that would follow later.
+// dialog runs and ends in ApplySetup(); then GetRegistryItems(), which refuses a value that is not
+// a full Linux path (a Windows path among them) with a message naming it, and, for a folder that
+// is set but missing, FolderProblemMessage() instead of the errors that would follow later.
 #include <optional>
 #include <string>
 

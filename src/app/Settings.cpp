@@ -39,7 +39,8 @@ bool ReadDirectory(const char* key, std::string& variable, const char* missingMe
         platform::ShowMessage(
             std::string("Error - DestDir of HKEY_CURRENT_USER\\") + key + " is \"" + directory +
                 "\", which is not the full path of a folder.\nSet it to the folder's full "
-                "Linux path, for example with korvane-reg add.",
+                "Linux path: start Korvane without arguments to choose it in the setup dialog, "
+                "or set the value with korvane-reg add.",
             platform::kErrorCaption);
         return false;
     }

@@ -196,11 +196,10 @@ TEST_F(KorvaneCommandLine, BadArgumentsGiveTheirMessage) {
     run = Start({"-krv_autohost"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.messages,
-              (Lines{"KRV Error\tError - the game's folder is set to a Windows path: "
-                     "C:\\Games\\Giants\\nKorvane needs the folder as Linux sees it\\n(the "
-                     "value DestDir under HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants)."
-                     "\\nStart Korvane without arguments to choose it in the setup dialog, or "
-                     "set the value with korvane-reg."}));
+              (Lines{"KRV Error\tError - DestDir of HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants "
+                     "is \"C:\\Games\\Giants\", which is not the full path of a folder.\\nSet it "
+                     "to the folder's full Linux path: start Korvane without arguments to choose "
+                     "it in the setup dialog, or set the value with korvane-reg add."}));
     EXPECT_TRUE(run.game.empty());
 }
 
