@@ -10,8 +10,10 @@
 
 #include "session/HostAnnouncement.h"
 #include "session/JoinDecision.h"
+#include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
 
+using ui::ControlId;
 using ui::SetControlId;
 
 namespace {
@@ -54,19 +56,19 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setModal(true);
 
     auto* picture = new QLabel(this);
-    SetControlId(picture, -1);
+    SetControlId(picture, ControlId::Unnamed);
     picture->setPixmap(AboutPicture());
     picture->setFrameShape(QFrame::Box);
     picture->setAlignment(Qt::AlignCenter);
     m_version = new QLabel("Korvane (unofficial release)", this);
-    SetControlId(m_version, 1018);
+    SetControlId(m_version, ControlId::VersionText);
     auto* credit = new QLabel("Korvane for Linux, written by the Korvane developers.", this);
-    SetControlId(credit, -1);
+    SetControlId(credit, ControlId::Unnamed);
     auto* web = new QLabel(QString::fromUtf8(kProjectWebPage), this);
-    SetControlId(web, -1);
+    SetControlId(web, ControlId::Unnamed);
     web->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* ok = new QPushButton("OK", this);
-    SetControlId(ok, 1);
+    SetControlId(ok, ControlId::Ok);
     ok->setDefault(true);
     ok->setMinimumSize(ui::Dlu(this, 50, 14));
 

@@ -20,10 +20,4 @@ inline QSize Dlu(const QWidget* w, int x, int y) {
     return QSize(DluX(w, x), DluY(w, y));
 }
 
-// The control id of the original dialog, carried as the object name so that tests and assistive
-// tools find each control by it.
-inline void SetControlId(QObject* control, int id) {
-    control->setObjectName(QString::number(id));
-}
-
 } // namespace ui

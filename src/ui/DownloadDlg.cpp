@@ -6,19 +6,21 @@
 #include <algorithm>
 #include <climits>
 
+#include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
 
+using ui::ControlId;
 using ui::SetControlId;
 
 CDownloadDlg::CDownloadDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Downloading Giants Customized Map");
     m_progress = new QProgressBar(this);
-    SetControlId(m_progress, 1017);
+    SetControlId(m_progress, ControlId::Progress);
     m_progress->setMinimumSize(ui::Dlu(this, 218, 14));
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
     m_cancel = new QPushButton("Cancel", this);
-    SetControlId(m_cancel, 2);
+    SetControlId(m_cancel, ControlId::Cancel);
     m_cancel->setAutoDefault(false);
     connect(m_cancel, &QPushButton::clicked, this, &CDownloadDlg::OnCancel);
 

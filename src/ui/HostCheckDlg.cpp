@@ -7,8 +7,10 @@
 #include <QVBoxLayout>
 
 #include "app/Settings.h"
+#include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
 
+using ui::ControlId;
 using ui::SetControlId;
 
 CHostCheckDlg::CHostCheckDlg(QWidget* parent) : QDialog(parent) {
@@ -16,17 +18,17 @@ CHostCheckDlg::CHostCheckDlg(QWidget* parent) : QDialog(parent) {
     setModal(true);
 
     auto* question = new QLabel("Do you want to check the host for KRV ?", this);
-    SetControlId(question, -1);
+    SetControlId(question, ControlId::Unnamed);
     question->setAlignment(Qt::AlignCenter);
     m_autoJoin = new QCheckBox("Automatically join after x seconds", this);
-    SetControlId(m_autoJoin, 1035);
+    SetControlId(m_autoJoin, ControlId::AutoJoin);
     auto* checkHost = new QPushButton("Join KRV...", this);
-    SetControlId(checkHost, 3);
+    SetControlId(checkHost, ControlId::CheckHost);
     auto* joinNormal = new QPushButton("Join Normal", this);
-    SetControlId(joinNormal, 1037);
+    SetControlId(joinNormal, ControlId::JoinNormal);
     joinNormal->setDefault(true);
     auto* cancel = new QPushButton("Cancel", this);
-    SetControlId(cancel, 2);
+    SetControlId(cancel, ControlId::Cancel);
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {checkHost, joinNormal, cancel}) {

@@ -24,6 +24,7 @@
 #include "session/ModpackDownload.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
+#include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
 #include "ui/ModpackDrop.h"
 #include "ui/OptionsDlg.h"
@@ -31,6 +32,7 @@
 #include "ui/QtMessageBoxes.h"
 #include "ui/SetupDlg.h"
 
+using ui::ControlId;
 using ui::SetControlId;
 
 namespace {
@@ -39,7 +41,7 @@ constexpr const char* kNoModpack = "Do not install Modpack";
 constexpr const char* kNoModpackComment =
     "Will host a Giants:Citizen Kabuto game without installing a Modpack";
 
-QPushButton* MakeButton(QWidget* parent, const char* text, int id) {
+QPushButton* MakeButton(QWidget* parent, const char* text, ControlId id) {
     auto* button = new QPushButton(text, parent);
     SetControlId(button, id);
     // Enter is the dialog's own (it ends the dialog), except on the button that has the focus.
@@ -48,7 +50,7 @@ QPushButton* MakeButton(QWidget* parent, const char* text, int id) {
     return button;
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, int id) {
+QLabel* MakeLabel(QWidget* parent, const QString& text, ControlId id) {
     auto* label = new QLabel(text, parent);
     SetControlId(label, id);
     return label;
@@ -75,39 +77,39 @@ CKorvaneDlg::~CKorvaneDlg() {
 }
 
 void CKorvaneDlg::BuildControls() {
-    auto* nameLabel = MakeLabel(this, "Modpack name :", 1006);
+    auto* nameLabel = MakeLabel(this, "Modpack name :", ControlId::ModpackNameLabel);
     m_list = new QListWidget(this);
-    SetControlId(m_list, 1000);
+    SetControlId(m_list, ControlId::ModpackList);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setSortingEnabled(false);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    auto* commentsLabel = MakeLabel(this, "Modpack comments :", -1);
+    auto* commentsLabel = MakeLabel(this, "Modpack comments :", ControlId::Unnamed);
     m_comments = new QPlainTextEdit(this);
-    SetControlId(m_comments, 1020);
+    SetControlId(m_comments, ControlId::Comments);
     m_comments->setReadOnly(true);
     m_comments->setTabChangesFocus(true);
     m_comments->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_shareLabel = MakeLabel(this, "Share Modpack :", 1021);
+    m_shareLabel = MakeLabel(this, "Share Modpack :", ControlId::ShareLabel);
     m_share = new QCheckBox("Share GTI File", this);
-    SetControlId(m_share, 1012);
+    SetControlId(m_share, ControlId::ShareModpack);
     // Only the box shows: the text is there for assistive tools, not for the eye.
     m_share->setFixedWidth(style()->pixelMetric(QStyle::PM_IndicatorWidth) + 4);
-    auto* alternateLabel =
-        MakeLabel(this, "Alternate location of Modpack download (http address) :", 1009);
+    auto* alternateLabel = MakeLabel(
+        this, "Alternate location of Modpack download (http address) :", ControlId::AlternateLabel);
     m_alternate = new QLineEdit(this);
-    SetControlId(m_alternate, 1010);
-    auto* host = MakeButton(this, "Host", 1002);
-    auto* separator = MakeLabel(this, QString(83, '_'), -1);
+    SetControlId(m_alternate, ControlId::AlternateLocation);
+    auto* host = MakeButton(this, "Host", ControlId::HostButton);
+    auto* separator = MakeLabel(this, QString(83, '_'), ControlId::Unnamed);
     separator->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto* joinLabel = MakeLabel(this, "Join IP Address :", 1008);
+    auto* joinLabel = MakeLabel(this, "Join IP Address :", ControlId::JoinAddressLabel);
     m_joinAddress = new QLineEdit(this);
-    SetControlId(m_joinAddress, 1030);
-    m_joinButton = MakeButton(this, "Join", 1001);
-    auto* help = MakeButton(this, "Help...", 57670);
+    SetControlId(m_joinAddress, ControlId::JoinAddress);
+    m_joinButton = MakeButton(this, "Join", ControlId::JoinButton);
+    auto* help = MakeButton(this, "Help...", ControlId::HelpButton);
     help->setEnabled(false);
-    auto* options = MakeButton(this, "Options...", 1011);
-    auto* about = MakeButton(this, "About...", 1015);
-    auto* exitButton = MakeButton(this, "Exit", 2);
+    auto* options = MakeButton(this, "Options...", ControlId::OptionsButton);
+    auto* about = MakeButton(this, "About...", ControlId::AboutButton);
+    auto* exitButton = MakeButton(this, "Exit", ControlId::Cancel);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(nameLabel, 0, 0, 1, 3);

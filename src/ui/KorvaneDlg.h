@@ -67,13 +67,13 @@ class CKorvaneDlg : public QDialog, public ModpackList {
     // The end of a Host or Join that did not reach the game: an automated run is over.
     void EndAction();
 
-    QLineEdit* m_joinAddress = nullptr;   // 1030
-    QPlainTextEdit* m_comments = nullptr; // 1020
-    QPushButton* m_joinButton = nullptr;  // 1001
-    QLineEdit* m_alternate = nullptr;     // 1010
-    QCheckBox* m_share = nullptr;         // 1012
-    QListWidget* m_list = nullptr;        // 1000
-    QLabel* m_shareLabel = nullptr;       // 1021
+    QLineEdit* m_joinAddress = nullptr;
+    QPlainTextEdit* m_comments = nullptr;
+    QPushButton* m_joinButton = nullptr;
+    QLineEdit* m_alternate = nullptr;
+    QCheckBox* m_share = nullptr;
+    QListWidget* m_list = nullptr;
+    QLabel* m_shareLabel = nullptr;
 
     std::vector<CLevelInfo> m_levels;
     CKorvane m_korvane;

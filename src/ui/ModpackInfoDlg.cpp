@@ -5,8 +5,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
 
+using ui::ControlId;
 using ui::SetControlId;
 
 CModpackInfoDlg::CModpackInfoDlg(QWidget* parent) : QDialog(parent) {
@@ -14,12 +16,12 @@ CModpackInfoDlg::CModpackInfoDlg(QWidget* parent) : QDialog(parent) {
     setModal(true);
 
     m_status = new QLabel("Obtaining host info", this);
-    SetControlId(m_status, 1029);
+    SetControlId(m_status, ControlId::StatusText);
     m_status->setWordWrap(true);
     m_status->setMinimumSize(ui::Dlu(this, 274, 19));
     m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_message = new QPlainTextEdit(this);
-    SetControlId(m_message, 1028);
+    SetControlId(m_message, ControlId::UserMessage);
     m_message->setReadOnly(true);
     m_message->setTabChangesFocus(true);
     m_message->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -27,10 +29,10 @@ CModpackInfoDlg::CModpackInfoDlg(QWidget* parent) : QDialog(parent) {
     m_message->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_message->setMinimumSize(ui::Dlu(this, 270, 135));
     m_join = new QPushButton("Join", this);
-    SetControlId(m_join, 1);
+    SetControlId(m_join, ControlId::Ok);
     m_join->setDefault(true);
     auto* cancel = new QPushButton("Cancel", this);
-    SetControlId(cancel, 2);
+    SetControlId(cancel, ControlId::Cancel);
     for (QPushButton* b : {m_join, cancel})
         b->setMinimumSize(ui::Dlu(this, 50, 14));
 

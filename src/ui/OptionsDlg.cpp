@@ -10,9 +10,11 @@
 #include <QShowEvent>
 
 #include "app/Settings.h"
+#include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
 #include "ui/NumberText.h"
 
+using ui::ControlId;
 using ui::SetControlId;
 
 namespace {
@@ -33,22 +35,22 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent) {
     setModal(true);
 
     auto* parametersLabel = new QLabel("Additional command line parameters :", this);
-    SetControlId(parametersLabel, -1);
+    SetControlId(parametersLabel, ControlId::Unnamed);
     m_parameters = new QLineEdit(this);
-    SetControlId(m_parameters, 1015);
+    SetControlId(m_parameters, ControlId::Parameters);
     m_autoJoin = new QCheckBox("Automatically check for KRV and join game after", this);
-    SetControlId(m_autoJoin, 1035);
+    SetControlId(m_autoJoin, ControlId::AutoJoin);
     m_seconds = new QLineEdit(this);
-    SetControlId(m_seconds, 1036);
+    SetControlId(m_seconds, ControlId::SecondsToJoin);
     m_seconds->setAlignment(Qt::AlignCenter);
     m_seconds->setFixedWidth(ui::DluX(this, 24));
     auto* secondsLabel = new QLabel("seconds", this);
-    SetControlId(secondsLabel, -1);
+    SetControlId(secondsLabel, ControlId::Unnamed);
     auto* ok = new QPushButton("OK", this);
-    SetControlId(ok, 1);
+    SetControlId(ok, ControlId::Ok);
     ok->setDefault(true);
     auto* cancel = new QPushButton("Cancel", this);
-    SetControlId(cancel, 2);
+    SetControlId(cancel, ControlId::Cancel);
     for (QPushButton* b : {ok, cancel})
         b->setMinimumSize(ui::Dlu(this, 50, 14));
 

@@ -9,6 +9,7 @@
 #include "TempDir.h"
 #include "app/Settings.h"
 #include "ui/AboutDlg.h"
+#include "ui/ControlIds.h"
 #include "ui/HostCheckDlg.h"
 #include "ui/InputBlocker.h"
 #include "ui/KorvaneDlg.h"
@@ -19,19 +20,21 @@
 
 namespace {
 
-template <typename T = QWidget> T* Control(QWidget* dialog, int id) {
-    T* control = dialog->findChild<T*>(QString::number(id));
+using ui::ControlId;
+
+template <typename T = QWidget> T* Control(QWidget* dialog, ControlId id) {
+    T* control = dialog->findChild<T*>(ui::ControlName(id));
     if (control == nullptr)
-        qFatal("control %d missing", id);
+        qFatal("control %d missing", static_cast<int>(id));
     return control;
 }
 
-QString Text(QWidget* dialog, int id) {
+QString Text(QWidget* dialog, ControlId id) {
     QWidget* w = Control(dialog, id);
     return w->property(qobject_cast<QPlainTextEdit*>(w) ? "plainText" : "text").toString();
 }
 
-void Click(QWidget* dialog, int id) {
+void Click(QWidget* dialog, ControlId id) {
     QTest::mouseClick(Control(dialog, id), Qt::LeftButton);
 }
 
@@ -63,42 +66,47 @@ class DialogsTest : public QObject {
 
     // The texts players read and that other tools find windows by, byte for byte.
     void everyDialogCarriesItsTexts() {
-        using Texts = std::vector<std::pair<int, const char*>>;
+        using Texts = std::vector<std::pair<ControlId, const char*>>;
         auto check = [](QWidget&& dialog, const char* title, const Texts& texts) {
             QCOMPARE(dialog.windowTitle(), QString(title));
             for (const auto& [id, text] : texts)
                 QCOMPARE(Text(&dialog, id), QString(text));
         };
         check(CHostCheckDlg(), "KRV Host Check",
-              {{-1, "Do you want to check the host for KRV ?"},
-               {1035, "Automatically join after x seconds"},
-               {3, "Join KRV..."},
-               {1037, "Join Normal"},
-               {2, "Cancel"}});
+              {{ControlId::Unnamed, "Do you want to check the host for KRV ?"},
+               {ControlId::AutoJoin, "Automatically join after x seconds"},
+               {ControlId::CheckHost, "Join KRV..."},
+               {ControlId::JoinNormal, "Join Normal"},
+               {ControlId::Cancel, "Cancel"}});
         check(CModpackInfoDlg(), "KRV Modpack Information",
-              {{1029, "Obtaining host info"}, {1, "Join"}, {2, "Cancel"}});
+              {{ControlId::StatusText, "Obtaining host info"},
+               {ControlId::Ok, "Join"},
+               {ControlId::Cancel, "Cancel"}});
         check(COptionsDlg(), "KRV Options",
-              {{1035, "Automatically check for KRV and join game after"}});
-        check(CAboutDlg(), "About KRV", {{1018, "Korvane (unofficial release)"}, {1, "OK"}});
-        check(CKorvaneDlg(), "Korvane (unofficial release)",
-              {{1006, "Modpack name :"},
-               {1021, "Share Modpack :"},
-               {1012, "Share GTI File"},
-               {1009, "Alternate location of Modpack download (http address) :"},
-               {1002, "Host"},
-               {1008, "Join IP Address :"},
-               {1001, "Join"},
-               {57670, "Help..."},
-               {1011, "Options..."},
-               {1015, "About..."},
-               {2, "Exit"}});
+              {{ControlId::AutoJoin, "Automatically check for KRV and join game after"}});
+        check(CAboutDlg(), "About KRV",
+              {{ControlId::VersionText, "Korvane (unofficial release)"}, {ControlId::Ok, "OK"}});
+        check(
+            CKorvaneDlg(), "Korvane (unofficial release)",
+            {{ControlId::ModpackNameLabel, "Modpack name :"},
+             {ControlId::ShareLabel, "Share Modpack :"},
+             {ControlId::ShareModpack, "Share GTI File"},
+             {ControlId::AlternateLabel, "Alternate location of Modpack download (http address) :"},
+             {ControlId::HostButton, "Host"},
+             {ControlId::JoinAddressLabel, "Join IP Address :"},
+             {ControlId::JoinButton, "Join"},
+             {ControlId::HelpButton, "Help..."},
+             {ControlId::OptionsButton, "Options..."},
+             {ControlId::AboutButton, "About..."},
+             {ControlId::Cancel, "Exit"}});
     }
 
     void hostCheckStoresTheChoiceOrSaysWhyNot() {
         g_bAutoJoin = 1;
         g_nSecondsToJoin = 0;
         CHostCheckDlg dialog;
-        QVERIFY(Control<QPushButton>(&dialog, 1037)->isDefault()); // Enter joins normally
+        // Enter joins normally.
+        QVERIFY(Control<QPushButton>(&dialog, ControlId::JoinNormal)->isDefault());
         QCOMPARE(dialog.exec(), 3);
         QVERIFY(Stored("\"AutoJoin\"=dword:00000001"));
         QVERIFY(m_messages->Empty());
@@ -106,9 +114,9 @@ class DialogsTest : public QObject {
         m_dir.WriteFile("registry.reg", "REGEDIT4\r\n\r\n"); // the choice cannot be stored
         g_bAutoJoin = 0;
         CHostCheckDlg unstored;
-        QTimer::singleShot(20, [&] { Click(&unstored, 3); });
+        QTimer::singleShot(20, [&] { Click(&unstored, ControlId::CheckHost); });
         QCOMPARE(unstored.exec(), 0);
-        QCOMPARE(Text(&unstored, 1035), QString("Auto check and join game ..."));
+        QCOMPARE(Text(&unstored, ControlId::AutoJoin), QString("Auto check and join game ..."));
         QCOMPARE(m_messages->Last().text,
                  std::string("Could not write to KRV registry\nError in CRegKey::Open"));
         QCOMPARE(m_messages->Last().caption, std::string("Korvane"));
@@ -122,7 +130,7 @@ class DialogsTest : public QObject {
         g_bAutoJoin = 1;
         g_nSecondsToJoin = 5;
         CHostCheckDlg dialog;
-        auto* box = Control<QCheckBox>(&dialog, 1035);
+        auto* box = Control<QCheckBox>(&dialog, ControlId::AutoJoin);
         QString first, afterUntick;
         // The text as shown: "&&" is how a label writes one "&".
         QTimer::singleShot(50, [&] { first = box->text().replace("&&", "&"); });
@@ -133,7 +141,7 @@ class DialogsTest : public QObject {
         QTimer::singleShot(2600, [&] {
             QVERIFY(dialog.isVisible());
             QCOMPARE(box->text(), QString("Auto check and join game ..."));
-            Click(&dialog, 2);
+            Click(&dialog, ControlId::Cancel);
         });
         QCOMPARE(dialog.exec(), 2);
         QCOMPARE(first, QString("Auto check & join game in 5 seconds"));
@@ -148,16 +156,16 @@ class DialogsTest : public QObject {
         dialog.m_strUserMessage = "line one\r\nline two";
         dialog.m_bJoinAllowed = 0;
         QTimer::singleShot(0, [&] {
-            QVERIFY(!Control(&dialog, 1)->isEnabled());
-            QCOMPARE(Text(&dialog, 1029), QString("Modpack not installed"));
-            QCOMPARE(Text(&dialog, 1028), QString("line one\nline two"));
-            QVERIFY(Control<QPlainTextEdit>(&dialog, 1028)->isReadOnly());
-            Click(&dialog, 2);
+            QVERIFY(!Control(&dialog, ControlId::Ok)->isEnabled());
+            QCOMPARE(Text(&dialog, ControlId::StatusText), QString("Modpack not installed"));
+            QCOMPARE(Text(&dialog, ControlId::UserMessage), QString("line one\nline two"));
+            QVERIFY(Control<QPlainTextEdit>(&dialog, ControlId::UserMessage)->isReadOnly());
+            Click(&dialog, ControlId::Cancel);
         });
         QCOMPARE(dialog.exec(), 2);
         CModpackInfoDlg allowed;
         allowed.m_bJoinAllowed = 1;
-        QTimer::singleShot(0, [&] { Click(&allowed, 1); });
+        QTimer::singleShot(0, [&] { Click(&allowed, ControlId::Ok); });
         QCOMPARE(allowed.exec(), 1);
     }
 
@@ -165,10 +173,10 @@ class DialogsTest : public QObject {
         WriteRegistry("\"CMDLine\"=\"+fast\"\r\n\"SecondsToJoin\"=dword:00000007\r\n"
                       "\"AutoJoin\"=dword:00000009\r\n");
         COptionsDlg dialog;
-        auto* seconds = Control<QLineEdit>(&dialog, 1036);
-        auto* box = Control<QCheckBox>(&dialog, 1035);
+        auto* seconds = Control<QLineEdit>(&dialog, ControlId::SecondsToJoin);
+        auto* box = Control<QCheckBox>(&dialog, ControlId::AutoJoin);
         QTimer::singleShot(0, [&] {
-            QCOMPARE(Text(&dialog, 1015), QString("+fast"));
+            QCOMPARE(Text(&dialog, ControlId::Parameters), QString("+fast"));
             QVERIFY(box->isChecked());
             QCOMPARE(seconds->text(), QString("7"));
             for (auto [typed, shown] : {std::pair{"75", "60"}, {"abc", ""}}) {
@@ -183,8 +191,8 @@ class DialogsTest : public QObject {
             QTest::mouseClick(box, Qt::LeftButton);
             QCOMPARE(seconds->text(), QString("7")); // the value loaded, not the text typed
             seconds->setText("42");
-            Control<QLineEdit>(&dialog, 1015)->setText(QString(600, 'p'));
-            Click(&dialog, 1);
+            Control<QLineEdit>(&dialog, ControlId::Parameters)->setText(QString(600, 'p'));
+            Click(&dialog, ControlId::Ok);
         });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
         QVERIFY(Stored("\"SecondsToJoin\"=dword:0000002a"));
@@ -193,8 +201,8 @@ class DialogsTest : public QObject {
 
         COptionsDlg unticked; // keeps the seconds stored
         QTimer::singleShot(0, [&] {
-            Click(&unticked, 1035);
-            Click(&unticked, 1);
+            Click(&unticked, ControlId::AutoJoin);
+            Click(&unticked, ControlId::Ok);
         });
         QCOMPARE(unticked.exec(), int(QDialog::Accepted));
         QVERIFY(Stored("\"AutoJoin\"=dword:00000000"));
@@ -202,8 +210,8 @@ class DialogsTest : public QObject {
         const std::string before = Registry();
         COptionsDlg cancelled;
         QTimer::singleShot(0, [&] {
-            Control<QLineEdit>(&cancelled, 1015)->setText("changed");
-            Click(&cancelled, 2);
+            Control<QLineEdit>(&cancelled, ControlId::Parameters)->setText("changed");
+            Click(&cancelled, ControlId::Cancel);
         });
         QCOMPARE(cancelled.exec(), int(QDialog::Rejected));
         QCOMPARE(Registry(), before);
@@ -211,24 +219,27 @@ class DialogsTest : public QObject {
 
     void mainDialogTabOrderAndVersions() {
         CKorvaneDlg dialog;
-        QVERIFY(!Control(&dialog, 57670)->isEnabled());
-        QVERIFY(Control<QPlainTextEdit>(&dialog, 1020)->isReadOnly());
+        QVERIFY(!Control(&dialog, ControlId::HelpButton)->isEnabled());
+        QVERIFY(Control<QPlainTextEdit>(&dialog, ControlId::Comments)->isReadOnly());
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QString("Korvane 1.0 beta 4b (2nd February 2002)"));
-        QStringList chain; // the tab order of the original controls
-        QWidget* w = Control(&dialog, 1000);
+        // The tab order of the original controls, by the object names written out: tools outside
+        // the program find the controls by these names, so the ids must not drift from them.
+        QStringList chain;
+        QWidget* w = Control(&dialog, ControlId::ModpackList);
         do {
             bool numeric = false;
             w->objectName().toInt(&numeric);
             if (numeric && w->focusPolicy() != Qt::NoFocus)
                 chain << w->objectName();
             w = w->nextInFocusChain();
-        } while (w != Control(&dialog, 1000));
+        } while (w != Control(&dialog, ControlId::ModpackList));
         QCOMPARE(chain.join(' '), QString("1000 1020 1012 1010 1002 1030 1001 57670 1011 1015 2"));
 
         CAboutDlg about;
         about.show();
-        QCOMPARE(Text(&about, 1018), QString("Korvane Version 1.0 beta 4b (2nd February 2002)"));
+        QCOMPARE(Text(&about, ControlId::VersionText),
+                 QString("Korvane Version 1.0 beta 4b (2nd February 2002)"));
     }
 
     void mainDialogSortsTheListAndFollowsTheShareRules() {
@@ -245,29 +256,29 @@ class DialogsTest : public QObject {
         });
         dialog.LoadList();
         dialog.SelectEntry(0);
-        auto* list = Control<QListWidget>(&dialog, 1000);
+        auto* list = Control<QListWidget>(&dialog, ControlId::ModpackList);
         QStringList entries;
         for (int i = 0; i < list->count(); ++i)
             entries << list->item(i)->text();
         QCOMPARE(entries,
                  QStringList({"Do not install Modpack", "A", "b", "Z", "\u00DC" "berfall"}));
-        auto* share = Control<QCheckBox>(&dialog, 1012);
-        auto* alternate = Control(&dialog, 1010);
-        QCOMPARE(Text(&dialog, 1020),
+        auto* share = Control<QCheckBox>(&dialog, ControlId::ShareModpack);
+        auto* alternate = Control(&dialog, ControlId::AlternateLocation);
+        QCOMPARE(Text(&dialog, ControlId::Comments),
                  QString("Will host a Giants:Citizen Kabuto game without installing a Modpack"));
         QVERIFY(!share->isEnabled() && !share->isChecked() && !alternate->isEnabled());
 
         list->setCurrentRow(1); // as a click would
-        QCOMPARE(Text(&dialog, 1020), QString("comment of A.gck"));
+        QCOMPARE(Text(&dialog, ControlId::Comments), QString("comment of A.gck"));
         QVERIFY(share->isEnabled() && share->isChecked() && alternate->isEnabled());
-        Click(&dialog, 1021); // the label toggles its box
+        Click(&dialog, ControlId::ShareLabel); // the label toggles its box
         QVERIFY(!share->isChecked() && !alternate->isEnabled());
         QTest::mouseClick(share, Qt::LeftButton);
         QVERIFY(share->isChecked() && alternate->isEnabled());
 
         list->setCurrentRow(2);
         QVERIFY(!share->isEnabled() && !share->isChecked() && !alternate->isEnabled());
-        Click(&dialog, 1021); // a disabled box is left alone
+        Click(&dialog, ControlId::ShareLabel); // a disabled box is left alone
         QVERIFY(!share->isChecked());
 
         QCOMPARE(dialog.FindEntry("z"), 3);
@@ -313,7 +324,7 @@ class DialogsTest : public QObject {
             QApplication::sendEvent(&dialog, &dropped);
             return dropped.isAccepted();
         };
-        auto* list = Control<QListWidget>(&dialog, 1000);
+        auto* list = Control<QListWidget>(&dialog, ControlId::ModpackList);
         auto selected = [&] { return list->currentItem() ? list->currentItem()->text() : ""; };
         const auto modpacks = [&] { return m_dir.Snapshot("drop/own/Modpacks"); };
 
@@ -386,16 +397,17 @@ class DialogsTest : public QObject {
         dialog.OnHost();
         QCOMPARE(m_dir.ReadFile("game/args.txt").value_or(""), std::string("[-host]\n"));
 
-        Control<QLineEdit>(&dialog, 1030)->setText("127.0.0.1:1"); // no host answers there
+        // No host answers there.
+        Control<QLineEdit>(&dialog, ControlId::JoinAddress)->setText("127.0.0.1:1");
         dialog.OnJoin();
         QCOMPARE(m_dir.ReadFile("game/args.txt").value_or(""),
                  std::string("[-join]\n[127.0.0.1:1]\n"));
         QVERIFY(m_messages->Empty());
 
-        Control<QLineEdit>(&dialog, 1030)->setText("1.2.3");
+        Control<QLineEdit>(&dialog, ControlId::JoinAddress)->setText("1.2.3");
         dialog.OnJoin();
         QCOMPARE(m_messages->Last().text, std::string("Invalid IP address"));
-        QCOMPARE(Text(&dialog, 1020),
+        QCOMPARE(Text(&dialog, ControlId::Comments),
                  QString("Will host a Giants:Citizen Kabuto game without installing a Modpack"));
     }
 };

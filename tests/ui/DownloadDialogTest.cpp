@@ -14,6 +14,7 @@
 #include "app/Settings.h"
 #include "platform/InternetClient.h"
 #include "session/ModpackDownload.h"
+#include "ui/ControlIds.h"
 #include "ui/DownloadDlg.h"
 #include "ui/KorvaneDlg.h"
 #include "ui/ProgramArguments.h"
@@ -100,7 +101,9 @@ class DownloadDialogTest : public QObject {
             if (escape)
                 QTest::keyClick(dialog, Qt::Key_Escape);
             else
-                QTest::mouseClick(dialog->findChild<QPushButton*>("2"), Qt::LeftButton);
+                QTest::mouseClick(
+                    dialog->findChild<QPushButton*>(ui::ControlName(ui::ControlId::Cancel)),
+                    Qt::LeftButton);
         });
 
         const auto start = Clock::now();
