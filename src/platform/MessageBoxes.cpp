@@ -38,4 +38,8 @@ void ShowMessage(const std::string& text, const std::string& caption, Owner owne
     Messages().Show(Message{text, caption, owner});
 }
 
+void ShowError(const std::string& text) {
+    ShowMessage(text, kErrorCaption);
+}
+
 } // namespace platform

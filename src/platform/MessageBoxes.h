@@ -42,5 +42,7 @@ MessageBoxes& Messages();
 MessageBoxes* SetMessageBoxes(MessageBoxes* boxes);
 
 void ShowMessage(const std::string& text, const std::string& caption, Owner owner = Owner::None);
+// How most failing operations tell the player why: a box without owner, captioned kErrorCaption.
+void ShowError(const std::string& text);
 
 } // namespace platform

@@ -17,16 +17,14 @@
 #include "session/ModpackDownload.h"
 #include "session/ModpackList.h"
 
+using platform::ShowError;
+
 namespace {
 
 // A real announcement is a few kilobytes; whatever a host sends beyond this is not read.
 constexpr std::size_t kMaxAnnouncement = 1024 * 1024;
 
 enum class Outcome { Proceed, Abandon, Restart };
-
-void ShowError(const std::string& text) {
-    platform::ShowMessage(text, platform::kErrorCaption);
-}
 
 // The announcement's body, or nothing when the host could not be reached or stopped sending.
 std::optional<std::string> FetchAnnouncement(const std::string& hostAddress) {

@@ -14,13 +14,7 @@
 #include "platform/SystemCalls.h"
 #include "session/HostAnnouncement.h"
 
-namespace {
-
-void ShowError(const std::string& text) {
-    platform::ShowMessage(text, platform::kErrorCaption);
-}
-
-} // namespace
+using platform::ShowError;
 
 bool ServeLevel(bool share, std::string alternateSource, const CLevelInfo& info) {
     Log("ServeLevel()");

@@ -22,14 +22,12 @@
 #include "session/ModpackList.h"
 #include "session/PartialDownload.h"
 
+using platform::ShowError;
+
 namespace {
 
 // The archive is read from the network in pieces of this size, one progress step each.
 constexpr std::size_t kPiece = 1024;
-
-void ShowError(const std::string& text) {
-    platform::ShowMessage(text, platform::kErrorCaption);
-}
 
 // Keeps the progress dialog up for exactly as long as the transfer and its checks run.
 class ProgressDialog {

@@ -6,6 +6,7 @@
 
 #include "app/RunLog.h"
 #include "session/HostingSession.h"
+#include "ui/FieldText.h"
 #include "ui/GameLaunch.h"
 #include "ui/KorvaneDlg.h"
 #include "ui/NumberText.h"
@@ -17,12 +18,9 @@ namespace {
 constexpr size_t kAlternateLength = 1023;
 constexpr size_t kAddressLength = 253;
 
-std::string FieldText(const QLineEdit* edit, size_t limit) {
-    const std::string text = edit->text().toStdString();
-    return std::string(ui::CutToBytes(text, limit));
-}
-
 } // namespace
+
+using ui::FieldText;
 
 void CKorvaneDlg::EndAction() {
     if (ui::IsAutomated())

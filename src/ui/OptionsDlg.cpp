@@ -12,9 +12,11 @@
 #include "app/Settings.h"
 #include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
+#include "ui/FieldText.h"
 #include "ui/NumberText.h"
 
 using ui::ControlId;
+using ui::FieldText;
 using ui::SetControlId;
 
 namespace {
@@ -22,11 +24,6 @@ namespace {
 // The longest texts the original fields handed over; longer ones are cut when read.
 constexpr size_t kSecondsOnLeave = 253;
 constexpr size_t kFieldOnOK = 510;
-
-std::string FieldText(const QLineEdit* edit, size_t limit) {
-    const std::string text = edit->text().toStdString();
-    return std::string(ui::CutToBytes(text, limit));
-}
 
 } // namespace
 
