@@ -29,6 +29,9 @@ namespace {
 // The archive is read from the network in pieces of this size, one progress step each.
 constexpr std::size_t kPiece = 1024;
 
+constexpr const char* kCannotWrite = "Error - could not write into Modpack directory";
+constexpr const char* kCancelledNote = "The player cancelled the download";
+
 // Keeps the progress dialog up for exactly as long as the transfer and its checks run.
 class ProgressDialog {
   public:
@@ -49,8 +52,8 @@ std::string StallMessage() {
            std::to_string(seconds) + (seconds == 1 ? " second)" : " seconds)");
 }
 
-std::string TooSlowMessage(const TransferPace& pace, int64_t received) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(pace.Elapsed()).count();
+std::string TooSlowMessage(std::chrono::milliseconds elapsed, int64_t received) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
     return "Error, could not download Modpack correctly, the host sends too slowly (" +
            std::to_string(received) + " bytes in " + std::to_string(seconds) +
            " seconds; at least " + std::to_string(kRateFloor) + " bytes a second are needed)";
@@ -118,6 +121,162 @@ std::string ModpackAddress(const HostAnnouncement& announcement, const std::stri
     return announcement.FileSource + "/" + platform::EncodePathSegment(name);
 }
 
+namespace {
+
+// The archive's stream, or, when there is none, what the join does next.
+struct OpenedArchive {
+    std::unique_ptr<platform::InternetStream> stream;
+    DownloadResult failure = DownloadResult::Failed;
+};
+
+// Asks the host (or the alternate location) for the archive; the player's Cancel is heard while
+// it has not answered. Shows why when there is no stream, except after a Cancel.
+OpenedArchive OpenArchive(const std::string& address, JoinDialogs& dialogs) {
+    Log("Downloading " + address);
+    platform::OpenResult opened = platform::OpenURL(
+        address, kProgressPollInterval, [&dialogs] { return !dialogs.ProgressCancelRequested(); });
+    if (opened.failure == platform::OpenFailure::Cancelled) {
+        Log(kCancelledNote);
+        return {nullptr, DownloadResult::Failed};
+    }
+    if (opened.failure == platform::OpenFailure::ConnectionFailed) {
+        Log("Connection failed: " + opened.detail);
+        ShowError("Couldn't connect to host (host likely not running KRV)\n"
+                  "If you joined from a lobby, wait for host to start game");
+        return {nullptr, DownloadResult::Restart};
+    }
+    if (!opened.stream) {
+        Log("No stream: " + opened.detail);
+        ShowError("Couldn't download file");
+        return {nullptr, DownloadResult::Failed};
+    }
+    return {std::move(opened.stream)};
+}
+
+// Creates the download's temporary file in `modpacks`. The old archive stays until the new one
+// has passed its checks, so both must fit at once. Shows why when the download cannot start.
+bool StartLocalCopy(PartialDownload& local, const std::string& modpacks,
+                    const HostAnnouncement& announcement) {
+    if (!local.Create(modpacks, announcement.FileName)) {
+        ShowError(kCannotWrite);
+        return false;
+    }
+    const auto freeSpace = PartialDownload::FreeSpace(modpacks);
+    if (freeSpace && *freeSpace < static_cast<uint64_t>(announcement.FileSize)) {
+        ShowError("Not enough free disk space to download the Modpack: " +
+                  std::to_string(announcement.FileSize) + " bytes needed, " +
+                  std::to_string(*freeSpace) + " bytes free in " + modpacks);
+        return false;
+    }
+    return true;
+}
+
+// How the body's transfer ended.
+struct Transfer {
+    // 64 bits, so that a body far longer than announced cannot wrap the count.
+    int64_t received = 0;
+    platform::ReadStatus ending = platform::ReadStatus::End;
+    bool writeFailed = false;
+    enum class Stop { No, Cancelled, TooSlow } stop = Stop::No;
+    std::chrono::milliseconds elapsed{0};
+};
+
+// Copies the body to `local` piece by piece, moving the progress bar. The transfer is given up
+// as soon as it exceeds the announced size, since it can no longer pass the size check.
+Transfer ReceiveBody(platform::InternetStream& remote, PartialDownload& local,
+                     int64_t announcedSize, JoinDialogs& dialogs) {
+    Transfer transfer;
+    TransferPace pace(platform::Now());
+    char piece[kPiece];
+    for (;;) {
+        // Looked at between pieces and, while the host is silent, every kProgressPollInterval.
+        if (dialogs.ProgressCancelRequested()) {
+            transfer.stop = Transfer::Stop::Cancelled;
+            break;
+        }
+        if (pace.TooSlow(platform::Now(), transfer.received)) {
+            transfer.stop = Transfer::Stop::TooSlow;
+            break;
+        }
+        const platform::ReadResult got = remote.Read(piece, sizeof piece, kProgressPollInterval);
+        if (got.status == platform::ReadStatus::Waiting)
+            continue;
+        if (got.status != platform::ReadStatus::Data) {
+            transfer.ending = got.status;
+            break;
+        }
+        transfer.received += static_cast<int64_t>(got.count);
+        if (transfer.received > announcedSize)
+            break;
+        dialogs.SetProgressPosition(static_cast<uint32_t>(transfer.received));
+        if (!local.Write(std::string_view(piece, got.count))) {
+            transfer.writeFailed = true;
+            break;
+        }
+    }
+    transfer.elapsed = pace.Elapsed();
+    return transfer;
+}
+
+// A transfer stopped before the body ended: by the player, which needs no message, or for being
+// too slow.
+void ReportStop(const Transfer& transfer) {
+    if (transfer.stop == Transfer::Stop::Cancelled)
+        Log(kCancelledNote);
+    else
+        ShowError(TooSlowMessage(transfer.elapsed, transfer.received));
+}
+
+// Closes the download's file, synced first when it is to replace an archive the player has.
+bool FinishLocalCopy(PartialDownload& local, const std::string& target) {
+    struct stat existing {};
+    return local.Finish(platform::sys::Status(target, existing)
+                            ? PartialDownload::Durability::Synced
+                            : PartialDownload::Durability::Unsynced);
+}
+
+// Whether the finished download at `path` may replace the player's archive: every byte arrived
+// and was written, and they add up to the announced sum. Shows why not, except after a Cancel.
+bool PassesChecks(const Transfer& transfer, bool finished, const std::string& path,
+                  const HostAnnouncement& announcement, JoinDialogs& dialogs) {
+    if (transfer.writeFailed || (!finished && transfer.ending == platform::ReadStatus::End)) {
+        ShowError(kCannotWrite);
+        return false;
+    }
+    if (transfer.ending == platform::ReadStatus::TimedOut) {
+        ShowError(StallMessage());
+        return false;
+    }
+    // A connection that broke off is reported as the size mismatch it is, even in the unlikely
+    // case that the bytes received up to then happen to add up to the announced size.
+    if (transfer.received != announcement.FileSize ||
+        transfer.ending == platform::ReadStatus::Broken) {
+        ShowError("Error, could not download Modpack correctly, downloaded size does not match");
+        return false;
+    }
+    if (announcement.FileSum != 0 && GetFileSum(path) != announcement.FileSum) {
+        ShowError("Checksum error on downloaded file");
+        return false;
+    }
+    // A sum of 0 is what a peer announces when it has none, so it proves nothing: the zip's own
+    // checksums decide whether the download may replace what the player has.
+    if (announcement.FileSum == 0) {
+        const ArchiveCheck check =
+            CheckArchiveMembers(path, [&dialogs] { return !dialogs.ProgressCancelRequested(); });
+        if (check == ArchiveCheck::Stopped) {
+            Log(kCancelledNote);
+            return false;
+        }
+        if (check == ArchiveCheck::Damaged) {
+            ShowError("Checksum error on downloaded file");
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
                                    const std::string& hostAddress, ModpackList& list,
                                    JoinDialogs& dialogs) {
@@ -133,127 +292,31 @@ DownloadResult DownloadModpackFile(const HostAnnouncement& announcement,
     ProgressDialog progress(dialogs);
     dialogs.SetProgressRange(static_cast<uint32_t>(announcement.FileSize));
 
-    const std::string address = ModpackAddress(announcement, hostAddress);
-    Log("Downloading " + address);
-    platform::OpenResult opened = platform::OpenURL(
-        address, kProgressPollInterval, [&dialogs] { return !dialogs.ProgressCancelRequested(); });
-    if (opened.failure == platform::OpenFailure::Cancelled) {
-        Log("The player cancelled the download");
-        return DownloadResult::Failed;
-    }
-    if (opened.failure == platform::OpenFailure::ConnectionFailed) {
-        Log("Connection failed: " + opened.detail);
-        ShowError("Couldn't connect to host (host likely not running KRV)\n"
-                  "If you joined from a lobby, wait for host to start game");
-        return DownloadResult::Restart;
-    }
-    if (!opened.stream) {
-        Log("No stream: " + opened.detail);
-        ShowError("Couldn't download file");
-        return DownloadResult::Failed;
-    }
+    const OpenedArchive opened = OpenArchive(ModpackAddress(announcement, hostAddress), dialogs);
+    if (!opened.stream)
+        return opened.failure;
     platform::InternetStream& remote = *opened.stream;
 
     const std::string modpacks = platform::ResolvePath(g_strKorvaneDir + "\\Modpacks");
     PartialDownload local;
-    if (!local.Create(modpacks, fileName)) {
-        ShowError("Error - could not write into Modpack directory");
+    if (!StartLocalCopy(local, modpacks, announcement))
         return DownloadResult::Failed;
-    }
-    // The old archive stays until the new one has passed its checks, so both must fit at once.
-    const auto freeSpace = PartialDownload::FreeSpace(modpacks);
-    if (freeSpace && *freeSpace < static_cast<uint64_t>(announcement.FileSize)) {
-        ShowError("Not enough free disk space to download the Modpack: " +
-                  std::to_string(announcement.FileSize) + " bytes needed, " +
-                  std::to_string(*freeSpace) + " bytes free in " + modpacks);
-        return DownloadResult::Failed;
-    }
 
-    // 64 bits, so that a body far longer than announced cannot wrap the count; the transfer is
-    // given up as soon as it exceeds the announced size, since it can no longer pass the check.
-    int64_t received = 0;
-    platform::ReadStatus ending = platform::ReadStatus::End;
-    bool writeFailed = false;
-    enum class Stop { No, Cancelled, TooSlow } stop = Stop::No;
-    TransferPace pace(platform::Now());
-    char piece[kPiece];
-    for (;;) {
-        // Looked at between pieces and, while the host is silent, every kProgressPollInterval.
-        if (dialogs.ProgressCancelRequested()) {
-            stop = Stop::Cancelled;
-            break;
-        }
-        if (pace.TooSlow(platform::Now(), received)) {
-            stop = Stop::TooSlow;
-            break;
-        }
-        const platform::ReadResult got = remote.Read(piece, sizeof piece, kProgressPollInterval);
-        if (got.status == platform::ReadStatus::Waiting)
-            continue;
-        if (got.status != platform::ReadStatus::Data) {
-            ending = got.status;
-            break;
-        }
-        received += static_cast<int64_t>(got.count);
-        if (received > announcement.FileSize)
-            break;
-        dialogs.SetProgressPosition(static_cast<uint32_t>(received));
-        if (!local.Write(std::string_view(piece, got.count))) {
-            writeFailed = true;
-            break;
-        }
-    }
-    if (stop != Stop::No) {
+    const Transfer transfer = ReceiveBody(remote, local, announcement.FileSize, dialogs);
+    if (transfer.stop != Transfer::Stop::No) {
         // The partial file goes with `local`; the archive the player had stays as it was.
         remote.Close();
-        if (stop == Stop::Cancelled) {
-            Log("The player cancelled the download");
-            return DownloadResult::Failed;
-        }
-        ShowError(TooSlowMessage(pace, received));
+        ReportStop(transfer);
         return DownloadResult::Failed;
     }
     const std::string target = platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + fileName);
-    struct stat existing {};
-    const bool finished = local.Finish(platform::sys::Status(target, existing)
-                                           ? PartialDownload::Durability::Synced
-                                           : PartialDownload::Durability::Unsynced);
+    const bool finished = FinishLocalCopy(local, target);
     remote.Close();
 
-    if (writeFailed || (!finished && ending == platform::ReadStatus::End)) {
-        ShowError("Error - could not write into Modpack directory");
+    if (!PassesChecks(transfer, finished, local.TemporaryPath(), announcement, dialogs))
         return DownloadResult::Failed;
-    }
-    if (ending == platform::ReadStatus::TimedOut) {
-        ShowError(StallMessage());
-        return DownloadResult::Failed;
-    }
-    // A connection that broke off is reported as the size mismatch it is, even in the unlikely
-    // case that the bytes received up to then happen to add up to the announced size.
-    if (received != announcement.FileSize || ending == platform::ReadStatus::Broken) {
-        ShowError("Error, could not download Modpack correctly, downloaded size does not match");
-        return DownloadResult::Failed;
-    }
-    if (announcement.FileSum != 0 && GetFileSum(local.TemporaryPath()) != announcement.FileSum) {
-        ShowError("Checksum error on downloaded file");
-        return DownloadResult::Failed;
-    }
-    // A sum of 0 is what a peer announces when it has none, so it proves nothing: the zip's own
-    // checksums decide whether the download may replace what the player has.
-    if (announcement.FileSum == 0) {
-        const ArchiveCheck check = CheckArchiveMembers(
-            local.TemporaryPath(), [&dialogs] { return !dialogs.ProgressCancelRequested(); });
-        if (check == ArchiveCheck::Stopped) {
-            Log("The player cancelled the download");
-            return DownloadResult::Failed;
-        }
-        if (check == ArchiveCheck::Damaged) {
-            ShowError("Checksum error on downloaded file");
-            return DownloadResult::Failed;
-        }
-    }
     if (!local.Commit(target)) {
-        ShowError("Error - could not write into Modpack directory");
+        ShowError(kCannotWrite);
         return DownloadResult::Failed;
     }
 
