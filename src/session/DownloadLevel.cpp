@@ -59,14 +59,9 @@ std::optional<std::string> FetchAnnouncement(const std::string& hostAddress) {
     return body;
 }
 
-Outcome CheckHostOnce(CKorvane& korvane, ModpackList& list, const std::string& hostAddress,
-                      CLevelInfo& info) {
-    Log("CKorvane::DownloadLevel()");
-    info.fileName.clear();
-    if (korvane.m_bAutoJoined)
-        return Outcome::Proceed;
-
-    JoinDialogs* dialogs = korvane.GetJoinDialogs();
+// The player's answer in the host-check dialog. Nothing when the host is to be asked; otherwise
+// what the join does without asking it.
+std::optional<Outcome> FollowHostCheck(CKorvane& korvane, JoinDialogs* dialogs, ModpackList& list) {
     const HostCheckResult choice = dialogs ? dialogs->RunHostCheck() : HostCheckResult::Failed;
     switch (choice) {
     case HostCheckResult::JoinNormal:
@@ -76,27 +71,19 @@ Outcome CheckHostOnce(CKorvane& korvane, ModpackList& list, const std::string& h
         return Outcome::Abandon;
     case HostCheckResult::TimedOut:
         korvane.m_bAutoJoined = true;
-        break;
+        return std::nullopt;
     case HostCheckResult::CheckHost:
-        break;
+        return std::nullopt;
     default:
         ShowError("Could not open KRV Check dialog");
         return Outcome::Abandon;
     }
+}
 
-    const std::optional<std::string> body = FetchAnnouncement(hostAddress);
-    if (!body) {
-        if (!korvane.m_bAutoJoined)
-            ShowError("Couldn't connect to host (host likely not running KRV)\n"
-                      "If you joined from a lobby, wait for host to start game");
-        return Outcome::Restart;
-    }
-    const HostAnnouncement announcement = ParseHostAnnouncement(*body);
-    // The name becomes a path in Modpacks: only a plain file name is taken from the host.
-    const bool acceptableName = IsAcceptableModpackName(announcement.FileName);
-    if (acceptableName)
-        info.fileName = announcement.FileName;
-
+// Refuses an announcement that names no version, another version or no modpack we could store.
+// Nothing when the join goes on; the list then has entry 0 selected.
+std::optional<Outcome> RefuseAnnouncement(const HostAnnouncement& announcement, bool acceptableName,
+                                          ModpackList& list) {
     if (announcement.HostVer == -1.0f) {
         ShowError("Couldn't connect to host, host is not running KRV, or host may be behind a "
                   "firewall");
@@ -113,10 +100,12 @@ Outcome CheckHostOnce(CKorvane& korvane, ModpackList& list, const std::string& h
         ShowError("Could not determine remote modpack");
         return Outcome::Abandon;
     }
+    return std::nullopt;
+}
 
-    const std::string userMessage = announcement.UserMessage.empty()
-                                        ? std::string()
-                                        : PrepareUserMessage(announcement.UserMessage);
+// The hosted modpack against ours: its entry, when the list has one, is selected and its
+// archive's checksum compared with the announced one.
+JoinDecision DecideAgainstList(const HostAnnouncement& announcement, ModpackList& list) {
     const int entry = list.FindEntry(ListNameOf(announcement.FileName));
     bool checksumMatches = false;
     if (entry >= 0) {
@@ -124,18 +113,11 @@ Outcome CheckHostOnce(CKorvane& korvane, ModpackList& list, const std::string& h
         checksumMatches = GetFileSum(g_strKorvaneDir + "\\Modpacks\\" + announcement.FileName) ==
                           announcement.FileSum;
     }
-    const JoinDecision decision =
-        DecideJoin(entry >= 0, checksumMatches, !announcement.FileSource.empty());
+    return DecideJoin(entry >= 0, checksumMatches, !announcement.FileSource.empty());
+}
 
-    // Join is disabled when it is not allowed; a dialog that let it through anyway must not
-    // start a download the host never offered.
-    if (!korvane.ShowModpackInfo(decision.statusText, userMessage, decision.joinAllowed) ||
-        !decision.joinAllowed)
-        return Outcome::Abandon;
-    if (!decision.needsDownload)
-        return Outcome::Proceed;
-
-    switch (DownloadModpackFile(announcement, hostAddress, list, *dialogs)) {
+Outcome OutcomeOf(DownloadResult result) {
+    switch (result) {
     case DownloadResult::Done:
         return Outcome::Proceed;
     case DownloadResult::Restart:
@@ -144,6 +126,47 @@ Outcome CheckHostOnce(CKorvane& korvane, ModpackList& list, const std::string& h
         break;
     }
     return Outcome::Abandon;
+}
+
+Outcome CheckHostOnce(CKorvane& korvane, ModpackList& list, const std::string& hostAddress,
+                      CLevelInfo& info) {
+    Log("CKorvane::DownloadLevel()");
+    info.fileName.clear();
+    if (korvane.m_bAutoJoined)
+        return Outcome::Proceed;
+
+    JoinDialogs* dialogs = korvane.GetJoinDialogs();
+    if (const std::optional<Outcome> answered = FollowHostCheck(korvane, dialogs, list))
+        return *answered;
+
+    const std::optional<std::string> body = FetchAnnouncement(hostAddress);
+    if (!body) {
+        if (!korvane.m_bAutoJoined)
+            ShowError("Couldn't connect to host (host likely not running KRV)\n"
+                      "If you joined from a lobby, wait for host to start game");
+        return Outcome::Restart;
+    }
+    const HostAnnouncement announcement = ParseHostAnnouncement(*body);
+    // The name becomes a path in Modpacks: only a plain file name is taken from the host.
+    const bool acceptableName = IsAcceptableModpackName(announcement.FileName);
+    if (acceptableName)
+        info.fileName = announcement.FileName;
+    if (const std::optional<Outcome> refused =
+            RefuseAnnouncement(announcement, acceptableName, list))
+        return *refused;
+
+    const std::string userMessage = announcement.UserMessage.empty()
+                                        ? std::string()
+                                        : PrepareUserMessage(announcement.UserMessage);
+    const JoinDecision decision = DecideAgainstList(announcement, list);
+    // Join is disabled when it is not allowed; a dialog that let it through anyway must not
+    // start a download the host never offered.
+    if (!korvane.ShowModpackInfo(decision.statusText, userMessage, decision.joinAllowed) ||
+        !decision.joinAllowed)
+        return Outcome::Abandon;
+    if (!decision.needsDownload)
+        return Outcome::Proceed;
+    return OutcomeOf(DownloadModpackFile(announcement, hostAddress, list, *dialogs));
 }
 
 } // namespace
