@@ -89,6 +89,8 @@ std::optional<Outcome> RefuseAnnouncement(const HostAnnouncement& announcement, 
                   "firewall");
         return Outcome::Restart;
     }
+    // Compared exactly: both sides read the version from the same text, which always gives the
+    // same float, and any other text (0.41, 0.7) gives another.
     if (announcement.HostVer != kHostVersion) {
         ShowError(IncompatibleVersionMessage(announcement.HostVer));
         return Outcome::Abandon;
@@ -110,6 +112,9 @@ JoinDecision DecideAgainstList(const HostAnnouncement& announcement, ModpackList
     bool checksumMatches = false;
     if (entry >= 0) {
         list.SelectEntry(entry);
+        // A FileSum of 0 is compared like any other: an archive of ours whose sum is not 0 does
+        // not match it, so the player takes the host's copy rather than join with one the host
+        // cannot vouch for.
         checksumMatches = GetFileSum(g_strKorvaneDir + "\\Modpacks\\" + announcement.FileName) ==
                           announcement.FileSum;
     }
@@ -130,6 +135,8 @@ Outcome OutcomeOf(DownloadResult result) {
 
 Outcome CheckHostOnce(CKorvane& korvane, ModpackList& list, const std::string& hostAddress,
                       CLevelInfo& info) {
+    // Under the name of the operation the player started, and on every round: a trace shows one
+    // "CKorvane::DownloadLevel()" each time the host was checked, as traces always have.
     Log("CKorvane::DownloadLevel()");
     info.fileName.clear();
     if (korvane.m_bAutoJoined)

@@ -28,6 +28,8 @@ bool ServeLevel(bool share, std::string alternateSource, const CLevelInfo& info)
     const std::string archive = g_strKorvaneDir + "\\Modpacks\\" + info.fileName;
     struct stat status {};
     if (!platform::sys::Status(platform::ResolvePath(archive), status)) {
+        // "Could get status", without a "not", is how every earlier version said it; players'
+        // reports and the tools that match our messages know it by these words.
         ShowError("Could get status for " + info.fileName);
         return false;
     }
@@ -70,6 +72,9 @@ bool ServeLevel(bool share, std::string alternateSource, const CLevelInfo& info)
 }
 
 void StopServing() {
+    // Names ServeLevel, not StopServing: Korvane has always written this line here, and the
+    // hosts' traces that players send us, as well as our own trace tests, find the end of hosting
+    // by it.
     Log("ServeLevel()");
     g_HttpServer.StopListener();
     g_HttpServer.WaitListener();

@@ -141,6 +141,8 @@ OpenedArchive OpenArchive(const std::string& address, JoinDialogs& dialogs) {
     }
     if (opened.failure == platform::OpenFailure::ConnectionFailed) {
         Log("Connection failed: " + opened.detail);
+        // Shown in automatic mode too, unlike the host check's: the host answered a moment ago,
+        // so a download that cannot connect is news the player should see before the new round.
         ShowError("Couldn't connect to host (host likely not running KRV)\n"
                   "If you joined from a lobby, wait for host to start game");
         return {nullptr, DownloadResult::Restart};

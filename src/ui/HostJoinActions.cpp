@@ -73,6 +73,9 @@ void CKorvaneDlg::OnJoin() {
 
     const int entry = SelectedEntry();
     if (entry > 0) {
+        // The name the host announced, not the selected record's: after an automatic join whose
+        // host never answered it is empty, the information cannot be read and the join ends
+        // there, rather than starting the game with a modpack the host may not play.
         if (!m_korvane.GetKRVInfoFromGCK(info.fileName, info))
             return EndAction();
         const size_t index = static_cast<size_t>(entry) - 1;

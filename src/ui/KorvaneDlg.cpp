@@ -236,7 +236,11 @@ void CKorvaneDlg::LoadList() {
         if (m_readInfo(name, info))
             m_levels.push_back(info);
     }
-    // An exchange sort on the lower-cased names.
+    // An exchange sort on the lower-cased names, kept for the order it gives: names that differ
+    // only in letter case (arena.gck beside Arena.gck, which a Linux folder can hold) come out as
+    // every earlier Korvane put them for the same folder, and the first of the two is the one
+    // that -krv_selectgck and a join find. The lists are a few dozen names; its cost does not
+    // matter.
     const size_t n = m_levels.size();
     for (size_t i = 0; i + 1 < n; ++i)
         for (size_t j = i; j < n; ++j)
