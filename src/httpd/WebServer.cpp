@@ -13,11 +13,11 @@
 #include "app/Settings.h"
 #include "httpd/Console.h"
 #include "httpd/MyHttpClient.h"
+#include "platform/Seam.h"
 
 namespace {
 
-std::mutex g_optionsLock;
-WebServerOptions g_options;
+constinit platform::Seam<WebServerOptions> g_options{WebServerOptions{}};
 
 // The signal handler only writes the signal number into this pipe; the thread that reads it does
 // the stopping, where locks and waits are allowed.
@@ -71,14 +71,12 @@ bool InstallShutdownHandler() {
 
 } // namespace
 
-void SetWebServerOptions(const WebServerOptions& options) {
-    std::lock_guard<std::mutex> guard(g_optionsLock);
-    g_options = options;
+WebServerOptions SetWebServerOptions(WebServerOptions options) {
+    return g_options.Exchange(options);
 }
 
 WebServerOptions GetWebServerOptions() {
-    std::lock_guard<std::mutex> guard(g_optionsLock);
-    return g_options;
+    return g_options.Get();
 }
 
 uint16_t StartWebServer() {

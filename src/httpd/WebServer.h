@@ -10,13 +10,14 @@
 #include "httpd/HttpServer.h"
 
 // Where StartWebServer listens and how long it waits for a request head. Tests set other ports
-// (0: any free port) and a short time-out; the program keeps the defaults.
+// (0: any free port) and a short time-out; the program keeps the defaults. Set returns the
+// options in force before, so that a scoped override can put them back.
 struct WebServerOptions {
     uint16_t nPort = httpd::kHostPort;
     uint16_t nFallbackPort = httpd::kFallbackPort;
     uint32_t dwRequestTimeout = httpd::kRequestTimeoutMs;
 };
-void SetWebServerOptions(const WebServerOptions& options);
+WebServerOptions SetWebServerOptions(WebServerOptions options);
 WebServerOptions GetWebServerOptions();
 
 // Serves the Share folder under g_strKorvaneDir on port 8155, 8156 when 8155 cannot be used, with

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/Seam.h"
+
 namespace platform {
 
 namespace {
@@ -20,8 +22,7 @@ constexpr std::size_t kHighWater = 256 * 1024;
 constexpr long kReceiveBufferSize = 128 * 1024;
 constexpr std::chrono::milliseconds kLongestPoll{500};
 
-std::mutex g_timeoutsLock;
-InternetTimeouts g_timeouts;
+constinit Seam<InternetTimeouts> g_timeouts{InternetTimeouts{}};
 
 void InitialiseCurlOnce() {
     static std::once_flag once;
@@ -44,13 +45,11 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 } // namespace
 
 InternetTimeouts GetInternetTimeouts() {
-    std::lock_guard lock(g_timeoutsLock);
-    return g_timeouts;
+    return g_timeouts.Get();
 }
 
-void SetInternetTimeouts(const InternetTimeouts& timeouts) {
-    std::lock_guard lock(g_timeoutsLock);
-    g_timeouts = timeouts;
+InternetTimeouts SetInternetTimeouts(InternetTimeouts timeouts) {
+    return g_timeouts.Exchange(timeouts);
 }
 
 struct InternetStream::Transfer {

@@ -9,6 +9,7 @@
 
 #include "FakeModpackList.h"
 #include "RecordingMessageBoxes.h"
+#include "ScopedInternetTimeouts.h"
 #include "TempDir.h"
 #include "WebServerProcess.h"
 #include "app/Settings.h"
@@ -54,10 +55,7 @@ class DownloadDialogTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void cleanup() {
-        platform::SetInternetTimeouts(platform::InternetTimeouts());
-        g_strKorvaneDir.clear();
-    }
+    void cleanup() { g_strKorvaneDir.clear(); }
 
     void paintsThroughAStallAndCancelStops_data() {
         QTest::addColumn<bool>("escape");
@@ -73,7 +71,8 @@ class DownloadDialogTest : public QObject {
         testing_support::WebServerProcess web(mirror.Path());
         g_strKorvaneDir = own.Path();
         // Without a way out, only this time-out would end the stalled transfer, with a message.
-        platform::SetInternetTimeouts({std::chrono::seconds(5), std::chrono::seconds(10)});
+        testing_support::ScopedInternetTimeouts timeouts(
+            {std::chrono::seconds(5), std::chrono::seconds(10)});
         testing_support::ScopedMessageRecorder messages;
         testing_support::FakeModpackList list({"Arena"}, 1);
         QtJoinDialogs dialogs(nullptr);
