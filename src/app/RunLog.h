@@ -23,7 +23,6 @@ class CRunLog {
 
   private:
     std::FILE* m_file = nullptr;
-    int m_lockFd = -1;
     bool m_bEnabled = false;
 };
 

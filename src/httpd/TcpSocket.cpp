@@ -1,6 +1,7 @@
 #include "httpd/TcpSocket.h"
 
 #include "httpd/HttpLimits.h"
+#include "platform/SystemCalls.h"
 
 #include <poll.h>
 #include <sys/sendfile.h>
@@ -74,9 +75,7 @@ bool CTcpSocket::SendFileContent(int fileHandle, char* buffer, std::size_t buffe
         break;            // a file the kernel cannot send directly: copy it through the buffer
     }
     for (;;) {
-        const ssize_t n = ::read(fileHandle, buffer, bufferSize);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = platform::sys::Read(fileHandle, buffer, bufferSize);
         if (n <= 0)
             return true;
         if (!Send(buffer, static_cast<std::size_t>(n)))

@@ -1,8 +1,6 @@
 #include "httpd/WebServer.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <mutex>
@@ -14,6 +12,7 @@
 #include "httpd/Console.h"
 #include "httpd/MyHttpClient.h"
 #include "platform/Seam.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 
@@ -25,18 +24,19 @@ int g_signalPipe[2] = {-1, -1};
 
 extern "C" void OnSignal(int signal) {
     const int savedErrno = errno;
-    const unsigned char number = static_cast<unsigned char>(signal);
-    [[maybe_unused]] ssize_t written = ::write(g_signalPipe[1], &number, 1);
+    const char number = static_cast<char>(signal);
+    // Only write(2) inside: async-signal-safe. A full pipe means a stop is pending already.
+    platform::sys::WriteAll(g_signalPipe[1], std::string_view(&number, 1));
     errno = savedErrno;
 }
 
 void WatchSignals() {
     for (;;) {
         unsigned char number = 0;
-        const ssize_t n = ::read(g_signalPipe[0], &number, 1);
+        const ssize_t n = platform::sys::Read(g_signalPipe[0], &number, 1);
         if (n == 1)
             OnConsoleControl(number);
-        else if (n < 0 && errno != EINTR)
+        else if (n < 0)
             return;
     }
 }
@@ -49,10 +49,10 @@ bool InstallShutdownHandler() {
     std::lock_guard<std::mutex> guard(lock);
     if (installed)
         return true;
-    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC) != 0)
+    if (g_signalPipe[0] < 0 && !platform::sys::CreatePipe(g_signalPipe))
         return false;
     // A full pipe means a stop is pending already; the handler must never block.
-    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
+    platform::sys::SetNonBlocking(g_signalPipe[1]);
     try {
         std::thread(WatchSignals).detach();
     } catch (const std::system_error& error) {
