@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/Ascii.h"
 #include "platform/Seam.h"
 
 namespace platform {
@@ -33,10 +34,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
         return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i])
+        if (LowerAscii(text[i]) != prefix[i])
             return false;
     }
     return true;
