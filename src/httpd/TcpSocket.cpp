@@ -15,12 +15,6 @@
 #include <cstring>
 #include <thread>
 
-uint32_t TickCountMs() {
-    using namespace std::chrono;
-    return static_cast<uint32_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
 bool CTcpSocket::Create() {
     m_hSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     return m_hSocket != kInvalid;
@@ -138,12 +132,14 @@ bool CTcpSocket::ReadUntil(std::vector<char>& buffer, std::string_view terminato
     if (buffer.empty())
         buffer.resize(1);
     std::size_t received = 0;
-    const uint32_t start = TickCountMs();
-    uint32_t last = start;
+    using Clock = std::chrono::steady_clock;
+    const std::chrono::milliseconds quietLimit(timeoutMs), wholeLimit(wholeTimeoutMs);
+    const Clock::time_point start = Clock::now();
+    Clock::time_point last = start;
     buffer[0] = 0;
     for (;;) {
-        const uint32_t now = TickCountMs();
-        if (now - last > timeoutMs || now - start > wholeTimeoutMs) {
+        const Clock::time_point now = Clock::now();
+        if (now - last > quietLimit || now - start > wholeLimit) {
             buffer[received] = 0;
             return false;
         }
@@ -159,7 +155,7 @@ bool CTcpSocket::ReadUntil(std::vector<char>& buffer, std::string_view terminato
         ssize_t n = Receive(buffer.data() + received, space);
         if (n > 0) {
             received += static_cast<std::size_t>(n);
-            last = TickCountMs();
+            last = Clock::now();
         }
         // A peer that has closed its side can send nothing more: waiting out the time-out would
         // only keep a worker (and a port scanner's probe would hold one for the whole of it).

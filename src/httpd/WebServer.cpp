@@ -90,8 +90,8 @@ uint16_t StartWebServer() {
 
     CServerSettings settings;
     settings.m_Directories = {share};
-    settings.m_nPort = options.nPort;
-    settings.m_dwRequestTimeout = options.dwRequestTimeout;
+    settings.m_nPort = options.port;
+    settings.m_dwRequestTimeout = static_cast<uint32_t>(options.requestTimeout.count());
     settings.m_pClientClass = [] { return std::make_unique<CMyHttpClient>(); };
 
     PrintToConsole("Web server is starting...\n");
@@ -101,7 +101,7 @@ uint16_t StartWebServer() {
     } else {
         PrintToConsolef("Failed to start the web server on port %d, GetLastError:%d\n",
                         settings.m_nPort, g_HttpServer.StartError());
-        settings.m_nPort = options.nFallbackPort;
+        settings.m_nPort = options.fallbackPort;
         if (g_HttpServer.StartListener(settings))
             port = g_HttpServer.ListeningPort();
         else

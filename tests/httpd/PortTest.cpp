@@ -78,7 +78,7 @@ TEST_F(HttpdPorts, FallsBackTo8156AndReportsBothFailures) {
 }
 
 TEST_F(HttpdPorts, TerminationSignalStopsTheServerOnly) {
-    options.Change(WebServerOptions{0, 0, 1000});
+    options.Change(WebServerOptions{0, 0, std::chrono::seconds(1)});
     const uint16_t port = StartWebServer();
     ASSERT_NE(port, 0);
     ASSERT_EQ(::raise(SIGTERM), 0);

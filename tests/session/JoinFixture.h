@@ -104,8 +104,8 @@ class JoinFixture : public ::testing::Test {
   private:
     static WebServerOptions QuickServerOptions() {
         WebServerOptions options;
-        options.nPort = options.nFallbackPort = 0;
-        options.dwRequestTimeout = 2000;
+        options.port = options.fallbackPort = 0;
+        options.requestTimeout = std::chrono::seconds(2);
         return options;
     }
 
