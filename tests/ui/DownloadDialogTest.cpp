@@ -10,6 +10,7 @@
 #include "FakeModpackList.h"
 #include "RecordingMessageBoxes.h"
 #include "ScopedInternetTimeouts.h"
+#include "ScopedProgramArguments.h"
 #include "TempDir.h"
 #include "WebServerProcess.h"
 #include "app/Settings.h"
@@ -17,7 +18,6 @@
 #include "session/ModpackDownload.h"
 #include "ui/DownloadDlg.h"
 #include "ui/KorvaneDlg.h"
-#include "ui/ProgramArguments.h"
 #include "ui/QtJoinDialogs.h"
 
 namespace {
@@ -145,7 +145,7 @@ class DownloadDialogTest : public QObject {
         testing_support::ScopedMessageRecorder messages;
         static char name[] = "korvane";
         static char* argv[] = {name, nullptr};
-        ui::SetProgramArguments(1, argv);
+        const testing_support::ScopedProgramArguments arguments({1, argv});
 
         CKorvaneDlg dialog;
         dialog.SetInfoReader([](const std::string&, CLevelInfo&) { return true; });
