@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/Ascii.h"
 #include "platform/RegFile.h"
 #include "platform/SystemCalls.h"
 
@@ -28,15 +29,6 @@ constexpr const char* kUsage =
     "TYPE is REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY\n"
     "or REG_NONE. Example:\n"
     "  korvane-reg add \"HKCU\\Software\\KRV\" /v DestDir /t REG_SZ /d /home/me/korvane /f\n";
-
-// ASCII only: switch and operation names are ASCII, and the user's locale must not change them.
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 bool IsHelpSwitch(const std::string& arg) {
     return arg == "/?" || arg == "-?" || arg == "--help" || arg == "-h";
@@ -342,7 +334,8 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
             options.help = true;
             continue;
         }
-        const std::string name = IsSwitch(args[i]) ? Lower(args[i].substr(1)) : std::string();
+        const std::string name =
+            IsSwitch(args[i]) ? platform::LowerAscii(args[i].substr(1)) : std::string();
         // Anything else, "/home/me/file.reg" included, is a plain word.
         if (!listed(withValue, name) && !listed(flags, name)) {
             options.words.push_back(args[i]);
@@ -366,7 +359,7 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
 
 int RunRegCommand(const std::vector<std::string>& args, RegConsole& console) {
     using namespace regtool;
-    const std::string operation = args.empty() ? std::string() : Lower(args[0]);
+    const std::string operation = args.empty() ? std::string() : platform::LowerAscii(args[0]);
     const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
     if (args.empty() || IsHelpSwitch(args[0])) {
         if (args.empty()) {

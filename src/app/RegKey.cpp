@@ -7,7 +7,7 @@
 
 namespace {
 
-const RegKeyHandle kCurrentUser{"HKEY_CURRENT_USER", KEY_ALL_ACCESS};
+const regkey::Handle kCurrentUser{"HKEY_CURRENT_USER", regkey::kAllAccess};
 
 thread_local std::string t_lastError;
 
@@ -32,7 +32,7 @@ namespace {
 thread_local RegistryView* t_view = nullptr;
 
 // The full path of a sub-key, or empty when the parent is not open or the name is not valid.
-std::string SubKeyPath(HKEY parent, const char* name) {
+std::string SubKeyPath(const regkey::Handle* parent, const char* name) {
     if (parent == nullptr)
         return {};
     std::string path = parent->path;
@@ -119,7 +119,7 @@ std::string WithZero(const char* text) {
 
 } // namespace
 
-const HKEY HKEY_CURRENT_USER = &kCurrentUser;
+const regkey::Handle* const HKEY_CURRENT_USER = &kCurrentUser;
 
 const std::string& LastRegistryError() {
     return t_lastError;
@@ -133,7 +133,7 @@ void CRegKey::Close() {
     m_hKey.reset();
 }
 
-void CRegKey::Open(HKEY hKeyParent, const char* lpszKeyName, uint32_t samDesired) {
+void CRegKey::Open(const regkey::Handle* hKeyParent, const char* lpszKeyName, uint32_t samDesired) {
     constexpr const char* kMessage = "Error in CRegKey::Open";
     t_lastError.clear();
     const std::string path = SubKeyPath(hKeyParent, lpszKeyName);
@@ -141,7 +141,7 @@ void CRegKey::Open(HKEY hKeyParent, const char* lpszKeyName, uint32_t samDesired
         throw kMessage;
     if (!Exists(*Content(kMessage), path))
         throw kMessage;
-    m_hKey = std::make_unique<RegKeyHandle>(RegKeyHandle{path, samDesired});
+    m_hKey = std::make_unique<regkey::Handle>(regkey::Handle{path, samDesired});
 }
 
 void CRegKey::SetKeyValue(const char* lpszKeyName, const char* lpszValue,
@@ -161,7 +161,7 @@ void CRegKey::SetKeyValue(const char* lpszKeyName, const char* lpszValue,
     });
 }
 
-void CRegKey::Create(HKEY hKeyParent, const char* lpszKeyName, const char*, uint32_t) {
+void CRegKey::Create(const regkey::Handle* hKeyParent, const char* lpszKeyName) {
     constexpr const char* kMessage = "Error in CRegKey::Create";
     t_lastError.clear();
     const std::string path = SubKeyPath(hKeyParent, lpszKeyName);
@@ -175,13 +175,13 @@ void CRegKey::Create(HKEY hKeyParent, const char* lpszKeyName, const char*, uint
             return true;
         });
     }
-    m_hKey = std::make_unique<RegKeyHandle>(RegKeyHandle{path, KEY_ALL_ACCESS});
+    m_hKey = std::make_unique<regkey::Handle>(regkey::Handle{path, regkey::kAllAccess});
 }
 
 void CRegKey::QueryValue(char* szValue, const char* lpszValueName, uint32_t* pdwCount) {
     constexpr const char* kMessage = "Error in CRegKey::QueryValue";
     t_lastError.clear();
-    if (!m_hKey || pdwCount == nullptr || (m_hKey->access & KEY_QUERY_VALUE) == 0)
+    if (!m_hKey || pdwCount == nullptr || (m_hKey->access & regkey::kQueryValue) == 0)
         throw kMessage;
     const Content data(kMessage);
     const platform::RegistryValue* value =
@@ -221,7 +221,7 @@ void CRegKey::SetValue(const char* lpszValue, const char* lpszValueName) {
 void CRegKey::StoreValue(const char* lpszValueName, uint32_t type, std::string bytes) {
     constexpr const char* kMessage = "Error in CRegKey::SetValue";
     t_lastError.clear();
-    if (!m_hKey || (m_hKey->access & KEY_SET_VALUE) == 0)
+    if (!m_hKey || (m_hKey->access & regkey::kSetValue) == 0)
         throw kMessage;
     const std::string path = m_hKey->path;
     Change(kMessage, Required::Yes, [&](platform::RegistryData& data) {

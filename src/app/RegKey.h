@@ -13,61 +13,61 @@
 #include <memory>
 #include <string>
 
+namespace regkey {
+
 // An open key: its full path and the access it was opened with.
-struct RegKeyHandle {
+struct Handle {
     std::string path;
     uint32_t access = 0;
 };
-using HKEY = const RegKeyHandle*;
+
+// Access rights, with the values Windows gives them: a key opened for writing only cannot be
+// read, one opened for querying only cannot be written.
+inline constexpr uint32_t kQueryValue = 0x0001;
+inline constexpr uint32_t kSetValue = 0x0002;
+inline constexpr uint32_t kWrite = 0x20006;
+inline constexpr uint32_t kAllAccess = 0xF003F;
+
+} // namespace regkey
 
 // The one root the program uses, always open.
-extern const HKEY HKEY_CURRENT_USER;
-
-// Access rights, with the values Windows gives them.
-inline constexpr uint32_t KEY_QUERY_VALUE = 0x0001;
-inline constexpr uint32_t KEY_SET_VALUE = 0x0002;
-inline constexpr uint32_t KEY_CREATE_SUB_KEY = 0x0004;
-inline constexpr uint32_t KEY_WRITE = 0x20006;
-inline constexpr uint32_t KEY_READ = 0x20019;
-inline constexpr uint32_t KEY_ALL_ACCESS = 0xF003F;
-inline constexpr uint32_t REG_OPTION_NON_VOLATILE = 0;
+extern const regkey::Handle* const HKEY_CURRENT_USER;
 
 class CRegKey {
   public:
     CRegKey();
-    virtual ~CRegKey();
+    ~CRegKey();
     CRegKey(const CRegKey&) = delete;
     CRegKey& operator=(const CRegKey&) = delete;
 
     // Opens an existing key; throws "Error in CRegKey::Open".
-    virtual void Open(HKEY hKeyParent, const char* lpszKeyName,
-                      uint32_t samDesired = KEY_ALL_ACCESS);
+    void Open(const regkey::Handle* hKeyParent, const char* lpszKeyName,
+              uint32_t samDesired = regkey::kAllAccess);
     // Creates or opens the sub-key of the held key and stores the text there as a string value
     // with its terminating zero; throws "Error in CRegKey::SetKeyValue".
-    virtual void SetKeyValue(const char* lpszKeyName, const char* lpszValue,
-                             const char* lpszValueName = nullptr);
+    void SetKeyValue(const char* lpszKeyName, const char* lpszValue,
+                     const char* lpszValueName = nullptr);
     // Creates or opens a key with full access; throws "Error in CRegKey::Create".
-    virtual void Create(HKEY hKeyParent, const char* lpszKeyName, const char* lpszClass = "",
-                        uint32_t dwOptions = REG_OPTION_NON_VOLATILE);
+    void Create(const regkey::Handle* hKeyParent, const char* lpszKeyName);
     // Copies the value's bytes into the buffer. *pdwCount holds the capacity on entry and the
     // value's size on return; a value larger than the capacity throws
     // "Error in CRegKey::QueryValue" (with *pdwCount set to the size needed).
-    virtual void QueryValue(char* szValue, const char* lpszValueName, uint32_t* pdwCount);
+    void QueryValue(char* szValue, const char* lpszValueName, uint32_t* pdwCount);
     // Copies a value of at most four bytes into the variable's first bytes; throws
     // "Error in CRegKey::QueryValue" when it is missing or larger.
-    virtual void QueryValue(uint32_t& dwValue, const char* lpszValueName);
+    void QueryValue(uint32_t& dwValue, const char* lpszValueName);
     // Stores a 4-byte number value (REG_DWORD); throws "Error in CRegKey::SetValue".
-    virtual void SetValue(uint32_t dwValue, const char* lpszValueName);
+    void SetValue(uint32_t dwValue, const char* lpszValueName);
     // Stores a string value with its terminating zero; throws "Error in CRegKey::SetValue".
-    virtual void SetValue(const char* lpszValue, const char* lpszValueName);
+    void SetValue(const char* lpszValue, const char* lpszValueName);
 
     void Close();
-    operator HKEY() const { return m_hKey.get(); }
+    operator const regkey::Handle*() const { return m_hKey.get(); }
 
   private:
     void StoreValue(const char* lpszValueName, uint32_t type, std::string bytes);
 
-    std::unique_ptr<RegKeyHandle> m_hKey; // null when no key is open
+    std::unique_ptr<regkey::Handle> m_hKey; // null when no key is open
 };
 
 // Why the last registry operation of this thread failed, for messages; empty when it did not

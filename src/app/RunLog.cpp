@@ -1,8 +1,6 @@
 #include "app/RunLog.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +12,7 @@
 #include "platform/GamePath.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RegistryStore.h"
+#include "platform/SystemCalls.h"
 #include "platform/TextMode.h"
 
 CRunLog* g_pRunLog = nullptr;
@@ -76,19 +75,19 @@ CRunLog::CRunLog(int argc, char** argv) {
 
     // The lock is taken before the file is emptied, so that a second traced instance is refused
     // without harming the log of the one that runs.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
+    namespace sys = platform::sys;
+    sys::FileDescriptor fd = sys::Open(path, O_WRONLY | O_CREAT, 0644);
+    if (!fd.IsOpen())
         RefuseStart();
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
+    if (!sys::TryLockExclusive(fd.Get()) || !sys::Truncate(fd.Get(), 0)) {
+        fd.Close();
         RefuseStart();
     }
-    m_file = ::fdopen(fd, "w");
+    m_file = sys::OpenStream(fd, "w");
     if (m_file == nullptr) {
-        ::close(fd);
+        fd.Close();
         RefuseStart();
     }
-    m_lockFd = fd;
     const std::string banner = "\n===========================\nLog file opened @ " +
                                FormatOpeningTime(platform::Now()) + "\n";
     const std::string bytes = platform::ToTextMode(banner);

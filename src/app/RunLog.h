@@ -12,7 +12,7 @@ class CRunLog {
     // goes on (GetRegistryItems says what is wrong). First of all it makes a relative
     // $KORVANE_REGISTRY absolute, while the current directory is still the one started in.
     CRunLog(int argc, char** argv);
-    virtual ~CRunLog();
+    ~CRunLog();
     CRunLog(const CRunLog&) = delete;
     CRunLog& operator=(const CRunLog&) = delete;
 
@@ -23,7 +23,6 @@ class CRunLog {
 
   private:
     std::FILE* m_file = nullptr;
-    int m_lockFd = -1;
     bool m_bEnabled = false;
 };
 

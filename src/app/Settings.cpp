@@ -62,7 +62,7 @@ bool IsFullFolderPath(std::string_view directory) {
 std::string QueryString(const char* subKey, const char* valueName) {
     try {
         CRegKey key;
-        key.Open(HKEY_CURRENT_USER, subKey, KEY_QUERY_VALUE);
+        key.Open(HKEY_CURRENT_USER, subKey, regkey::kQueryValue);
         char buffer[kStringBufferSize] = {};
         uint32_t size = sizeof buffer;
         key.QueryValue(buffer, valueName, &size);
@@ -97,7 +97,7 @@ bool GetRegistryItems() {
 
     CRegKey key;
     try {
-        key.Open(HKEY_CURRENT_USER, kKrvKey, KEY_QUERY_VALUE);
+        key.Open(HKEY_CURRENT_USER, kKrvKey, regkey::kQueryValue);
     } catch (const char*) {
         // The key was read a moment ago; if another program removed it since, the numbers take
         // their defaults like missing values do.

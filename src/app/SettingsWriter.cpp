@@ -35,7 +35,7 @@ bool WriteKrvSettings(std::initializer_list<KrvSetting> values, platform::Owner 
     RegistryWriting writing;
     CRegKey key;
     try {
-        key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_WRITE);
+        key.Open(HKEY_CURRENT_USER, "Software\\KRV", regkey::kWrite);
         for (const KrvSetting& value : values) {
             if (value.isNumber)
                 key.SetValue(value.number, value.name.c_str());

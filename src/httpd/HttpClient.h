@@ -26,16 +26,16 @@ class CHttpClient {
     // Serves one connection and closes `socket` before it returns (telling the server first).
     void HandleConnection(int socket, const sockaddr_in& peer);
 
-    virtual void SendErrorPage(int code);                   // 400, 404 or 501
-    virtual void SendDeleteDone(const std::string& path);   // 200 page; nothing is deleted
-    virtual void SendAuthRequest(const std::string& realm); // 401 challenge
-    virtual void SendFile(const std::string& path);         // 200, 304, 401 or 404
+    void SendErrorPage(int code);                   // 400, 404 or 501
+    void SendDeleteDone(const std::string& path);   // 200 page; nothing is deleted
+    void SendAuthRequest(const std::string& realm); // 401 challenge
+    void SendFile(const std::string& path);         // 200, 304, 401 or 404
     // Maps the request path to a Windows-style file path under a share directory; false for a
     // path with a ".." folder or a zero byte anywhere, or one no alias covers.
-    virtual bool MapUrlToFile(std::string& path);
+    bool MapUrlToFile(std::string& path);
     // Called once the head is parsed; false makes the request fail with 400.
     virtual bool OnRequestParsed() { return true; }
-    virtual const CShareDirectory* FindShareDirectory(std::string_view alias);
+    const CShareDirectory* FindShareDirectory(std::string_view alias);
 
   protected:
     // Dispatches a request whose head has been read.

@@ -1,7 +1,6 @@
 // The answers of CHttpClient: fixed pages and files.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -12,6 +11,7 @@
 #include "httpd/HttpServer.h"
 #include "platform/Clock.h"
 #include "platform/GamePath.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 
@@ -45,15 +45,6 @@ std::string ExtensionOf(const std::string& path) {
         return {};
     return path.substr(dot);
 }
-
-// Closes the file on every way out of SendFile.
-struct OpenFile {
-    int fd = -1;
-    ~OpenFile() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 } // namespace
 
@@ -95,13 +86,13 @@ void CHttpClient::SendDeleteDone(const std::string& /*path*/) {
 
 void CHttpClient::SendFile(const std::string& path) {
     const std::string real = platform::ResolvePath(path);
-    OpenFile file;
+    namespace sys = platform::sys;
     // Non-blocking so that a FIFO placed in the folder cannot stall the open.
-    file.fd = ::open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file.fd < 0) {
+    const sys::FileDescriptor file = sys::Open(real, O_RDONLY | O_NONBLOCK);
+    if (!file.IsOpen()) {
         const int error = errno;
         struct stat status {};
-        const bool isDirectory = ::stat(real.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+        const bool isDirectory = sys::Status(real, status) && S_ISDIR(status.st_mode);
         if (error == EACCES && !isDirectory)
             SendAuthRequest(m_Request.m_strURL);
         else
@@ -110,11 +101,11 @@ void CHttpClient::SendFile(const std::string& path) {
     }
     struct stat status {};
     // Only plain files are served; a directory opens on Linux but is not a file to send.
-    if (::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (!sys::FileStatus(file.Get(), status) || !S_ISREG(status.st_mode)) {
         SendErrorPage(404);
         return;
     }
-    ::posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    sys::AdviseSequential(file.Get());
 
     // A file time in the future is reported as now, so a client's cache is never told of a time
     // that has not come yet.
@@ -149,6 +140,6 @@ void CHttpClient::SendFile(const std::string& path) {
 
     // Once a send fails the peer is gone; the rest of the file would go nowhere.
     std::vector<char> buffer(httpd::kFileChunk);
-    if (!m_Socket.SendFileContent(file.fd, buffer.data(), buffer.size()))
+    if (!m_Socket.SendFileContent(file.Get(), buffer.data(), buffer.size()))
         m_bBroken = true;
 }

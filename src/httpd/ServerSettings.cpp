@@ -1,21 +1,13 @@
 #include "httpd/ServerSettings.h"
 
-#include <unistd.h>
-
-#include <climits>
-
 #include "httpd/HttpClient.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 
 std::string OwnExecutableDirectory() {
-    char path[PATH_MAX];
-    ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return ".";
-    std::string text(path, static_cast<std::size_t>(length));
-    std::size_t slash = text.rfind('/');
-    return slash == std::string::npos || slash == 0 ? "/" : text.substr(0, slash);
+    std::string directory;
+    return platform::sys::ExecutableDirectory(directory) ? directory : ".";
 }
 
 } // namespace

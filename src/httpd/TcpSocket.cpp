@@ -1,6 +1,7 @@
 #include "httpd/TcpSocket.h"
 
 #include "httpd/HttpLimits.h"
+#include "platform/SystemCalls.h"
 
 #include <poll.h>
 #include <sys/sendfile.h>
@@ -13,12 +14,6 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
-
-uint32_t TickCountMs() {
-    using namespace std::chrono;
-    return static_cast<uint32_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 bool CTcpSocket::Create() {
     m_hSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -74,9 +69,7 @@ bool CTcpSocket::SendFileContent(int fileHandle, char* buffer, std::size_t buffe
         break;            // a file the kernel cannot send directly: copy it through the buffer
     }
     for (;;) {
-        const ssize_t n = ::read(fileHandle, buffer, bufferSize);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = platform::sys::Read(fileHandle, buffer, bufferSize);
         if (n <= 0)
             return true;
         if (!Send(buffer, static_cast<std::size_t>(n)))
@@ -139,12 +132,14 @@ bool CTcpSocket::ReadUntil(std::vector<char>& buffer, std::string_view terminato
     if (buffer.empty())
         buffer.resize(1);
     std::size_t received = 0;
-    const uint32_t start = TickCountMs();
-    uint32_t last = start;
+    using Clock = std::chrono::steady_clock;
+    const std::chrono::milliseconds quietLimit(timeoutMs), wholeLimit(wholeTimeoutMs);
+    const Clock::time_point start = Clock::now();
+    Clock::time_point last = start;
     buffer[0] = 0;
     for (;;) {
-        const uint32_t now = TickCountMs();
-        if (now - last > timeoutMs || now - start > wholeTimeoutMs) {
+        const Clock::time_point now = Clock::now();
+        if (now - last > quietLimit || now - start > wholeLimit) {
             buffer[received] = 0;
             return false;
         }
@@ -160,7 +155,7 @@ bool CTcpSocket::ReadUntil(std::vector<char>& buffer, std::string_view terminato
         ssize_t n = Receive(buffer.data() + received, space);
         if (n > 0) {
             received += static_cast<std::size_t>(n);
-            last = TickCountMs();
+            last = Clock::now();
         }
         // A peer that has closed its side can send nothing more: waiting out the time-out would
         // only keep a worker (and a port scanner's probe would hold one for the whole of it).

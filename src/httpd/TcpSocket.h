@@ -71,6 +71,3 @@ class CTcpSocket {
   private:
     int m_hSocket = kInvalid;
 };
-
-// Milliseconds of a monotonic clock; wraps like the 32-bit tick it stands for.
-uint32_t TickCountMs();

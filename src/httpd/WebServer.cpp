@@ -1,8 +1,6 @@
 #include "httpd/WebServer.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <mutex>
@@ -13,11 +11,12 @@
 #include "app/Settings.h"
 #include "httpd/Console.h"
 #include "httpd/MyHttpClient.h"
+#include "platform/Seam.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 
-std::mutex g_optionsLock;
-WebServerOptions g_options;
+constinit platform::Seam<WebServerOptions> g_options{WebServerOptions{}};
 
 // The signal handler only writes the signal number into this pipe; the thread that reads it does
 // the stopping, where locks and waits are allowed.
@@ -25,18 +24,19 @@ int g_signalPipe[2] = {-1, -1};
 
 extern "C" void OnSignal(int signal) {
     const int savedErrno = errno;
-    const unsigned char number = static_cast<unsigned char>(signal);
-    [[maybe_unused]] ssize_t written = ::write(g_signalPipe[1], &number, 1);
+    const char number = static_cast<char>(signal);
+    // Only write(2) inside: async-signal-safe. A full pipe means a stop is pending already.
+    platform::sys::WriteAll(g_signalPipe[1], std::string_view(&number, 1));
     errno = savedErrno;
 }
 
 void WatchSignals() {
     for (;;) {
         unsigned char number = 0;
-        const ssize_t n = ::read(g_signalPipe[0], &number, 1);
+        const ssize_t n = platform::sys::Read(g_signalPipe[0], &number, 1);
         if (n == 1)
             OnConsoleControl(number);
-        else if (n < 0 && errno != EINTR)
+        else if (n < 0)
             return;
     }
 }
@@ -49,10 +49,10 @@ bool InstallShutdownHandler() {
     std::lock_guard<std::mutex> guard(lock);
     if (installed)
         return true;
-    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC) != 0)
+    if (g_signalPipe[0] < 0 && !platform::sys::CreatePipe(g_signalPipe))
         return false;
     // A full pipe means a stop is pending already; the handler must never block.
-    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
+    platform::sys::SetNonBlocking(g_signalPipe[1]);
     try {
         std::thread(WatchSignals).detach();
     } catch (const std::system_error& error) {
@@ -71,14 +71,12 @@ bool InstallShutdownHandler() {
 
 } // namespace
 
-void SetWebServerOptions(const WebServerOptions& options) {
-    std::lock_guard<std::mutex> guard(g_optionsLock);
-    g_options = options;
+WebServerOptions SetWebServerOptions(WebServerOptions options) {
+    return g_options.Exchange(options);
 }
 
 WebServerOptions GetWebServerOptions() {
-    std::lock_guard<std::mutex> guard(g_optionsLock);
-    return g_options;
+    return g_options.Get();
 }
 
 uint16_t StartWebServer() {
@@ -92,8 +90,8 @@ uint16_t StartWebServer() {
 
     CServerSettings settings;
     settings.m_Directories = {share};
-    settings.m_nPort = options.nPort;
-    settings.m_dwRequestTimeout = options.dwRequestTimeout;
+    settings.m_nPort = options.port;
+    settings.m_dwRequestTimeout = static_cast<uint32_t>(options.requestTimeout.count());
     settings.m_pClientClass = [] { return std::make_unique<CMyHttpClient>(); };
 
     PrintToConsole("Web server is starting...\n");
@@ -103,7 +101,7 @@ uint16_t StartWebServer() {
     } else {
         PrintToConsolef("Failed to start the web server on port %d, GetLastError:%d\n",
                         settings.m_nPort, g_HttpServer.StartError());
-        settings.m_nPort = options.nFallbackPort;
+        settings.m_nPort = options.fallbackPort;
         if (g_HttpServer.StartListener(settings))
             port = g_HttpServer.ListeningPort();
         else

@@ -4,19 +4,21 @@
 // Use: the hosting session sets g_strHostedModpack, writes Share\giantshost.htm, then calls
 // StartWebServer(); when the game has exited it calls g_HttpServer.StopListener() and then
 // g_HttpServer.WaitListener(). Both are safe while the signal thread stops the server too.
+#include <chrono>
 #include <cstdint>
 
 #include "httpd/HttpLimits.h"
 #include "httpd/HttpServer.h"
 
 // Where StartWebServer listens and how long it waits for a request head. Tests set other ports
-// (0: any free port) and a short time-out; the program keeps the defaults.
+// (0: any free port) and a short time-out; the program keeps the defaults. Set returns the
+// options in force before, so that a scoped override can put them back.
 struct WebServerOptions {
-    uint16_t nPort = httpd::kHostPort;
-    uint16_t nFallbackPort = httpd::kFallbackPort;
-    uint32_t dwRequestTimeout = httpd::kRequestTimeoutMs;
+    uint16_t port = httpd::kHostPort;
+    uint16_t fallbackPort = httpd::kFallbackPort;
+    std::chrono::milliseconds requestTimeout{httpd::kRequestTimeoutMs};
 };
-void SetWebServerOptions(const WebServerOptions& options);
+WebServerOptions SetWebServerOptions(WebServerOptions options);
 WebServerOptions GetWebServerOptions();
 
 // Serves the Share folder under g_strKorvaneDir on port 8155, 8156 when 8155 cannot be used, with

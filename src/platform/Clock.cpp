@@ -1,6 +1,6 @@
 #include "platform/Clock.h"
 
-#include <atomic>
+#include "platform/Seam.h"
 
 namespace platform {
 
@@ -15,20 +15,19 @@ public:
 };
 
 constinit SystemClock g_systemClock;
-// Read by the HTTP listener thread as well, hence atomic.
-constinit std::atomic<const Clock*> g_installed{nullptr};
+constinit Seam<const Clock*> g_installed{nullptr};
 
 } // namespace
 
 const Clock& CurrentClock()
 {
-    const Clock* installed = g_installed.load(std::memory_order_acquire);
+    const Clock* installed = g_installed.Get();
     return installed != nullptr ? *installed : g_systemClock;
 }
 
 const Clock* SetClock(const Clock* clock)
 {
-    return g_installed.exchange(clock, std::memory_order_acq_rel);
+    return g_installed.Exchange(clock);
 }
 
 } // namespace platform

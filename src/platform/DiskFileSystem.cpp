@@ -1,11 +1,11 @@
 #include "platform/FileSystem.h"
 
 #include "platform/GamePath.h"
+#include "platform/Seam.h"
 #include "platform/SystemCalls.h"
 
 #include <fcntl.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -14,7 +14,7 @@ namespace platform {
 namespace {
 
 constinit DiskFileSystem g_disk;
-constinit std::atomic<FileSystem*> g_installed{nullptr};
+constinit Seam<FileSystem*> g_installed{nullptr};
 thread_local int t_lastError = 0;
 
 constexpr mode_t kNewFileMode = 0644;
@@ -211,13 +211,13 @@ bool DiskFileSystem::Exists(const std::string& path)
 
 FileSystem& Files()
 {
-    FileSystem* installed = g_installed.load(std::memory_order_acquire);
+    FileSystem* installed = g_installed.Get();
     return installed != nullptr ? *installed : g_disk;
 }
 
 FileSystem* SetFileSystem(FileSystem* files)
 {
-    return g_installed.exchange(files, std::memory_order_acq_rel);
+    return g_installed.Exchange(files);
 }
 
 int LastError()

@@ -1,6 +1,7 @@
 #include "platform/GamePath.h"
 
 #include "platform/SystemCalls.h"
+#include "platform/Ascii.h"
 #include "platform/WindowsText.h"
 
 #include <algorithm>
@@ -10,11 +11,6 @@
 namespace platform {
 
 namespace {
-
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 std::vector<std::string_view> SplitComponents(std::string_view path)
 {

@@ -12,6 +12,9 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/Ascii.h"
+#include "platform/Seam.h"
+
 namespace platform {
 
 namespace {
@@ -20,8 +23,7 @@ constexpr std::size_t kHighWater = 256 * 1024;
 constexpr long kReceiveBufferSize = 128 * 1024;
 constexpr std::chrono::milliseconds kLongestPoll{500};
 
-std::mutex g_timeoutsLock;
-InternetTimeouts g_timeouts;
+constinit Seam<InternetTimeouts> g_timeouts{InternetTimeouts{}};
 
 void InitialiseCurlOnce() {
     static std::once_flag once;
@@ -32,10 +34,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
         return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i])
+        if (LowerAscii(text[i]) != prefix[i])
             return false;
     }
     return true;
@@ -44,13 +43,11 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 } // namespace
 
 InternetTimeouts GetInternetTimeouts() {
-    std::lock_guard lock(g_timeoutsLock);
-    return g_timeouts;
+    return g_timeouts.Get();
 }
 
-void SetInternetTimeouts(const InternetTimeouts& timeouts) {
-    std::lock_guard lock(g_timeoutsLock);
-    g_timeouts = timeouts;
+InternetTimeouts SetInternetTimeouts(InternetTimeouts timeouts) {
+    return g_timeouts.Exchange(timeouts);
 }
 
 struct InternetStream::Transfer {

@@ -30,9 +30,10 @@ struct InternetTimeouts {
 };
 
 // The time-outs in force for streams opened from now on. Tests shorten the stall time-out so that
-// a stalled peer is given up in a second rather than a minute.
+// a stalled peer is given up in a second rather than a minute. Set returns the time-outs in force
+// before, so that a scoped override can put them back.
 InternetTimeouts GetInternetTimeouts();
-void SetInternetTimeouts(const InternetTimeouts& timeouts);
+InternetTimeouts SetInternetTimeouts(InternetTimeouts timeouts);
 
 enum class ReadStatus {
     Data,     // `count` bytes were delivered

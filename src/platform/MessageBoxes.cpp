@@ -1,7 +1,8 @@
 #include "platform/MessageBoxes.h"
 
-#include <atomic>
 #include <cstdio>
+
+#include "platform/Seam.h"
 
 namespace platform {
 
@@ -10,7 +11,7 @@ namespace {
 // Constant-initialised, so that messages shown by other program-wide objects while they are
 // being constructed (the run log refuses a second instance that way) already find a box.
 constinit ConsoleMessageBoxes g_console;
-constinit std::atomic<MessageBoxes*> g_installed{nullptr};
+constinit Seam<MessageBoxes*> g_installed{nullptr};
 
 } // namespace
 
@@ -24,13 +25,13 @@ void ConsoleMessageBoxes::Show(const Message& message)
 
 MessageBoxes& Messages()
 {
-    MessageBoxes* installed = g_installed.load(std::memory_order_acquire);
+    MessageBoxes* installed = g_installed.Get();
     return installed != nullptr ? *installed : g_console;
 }
 
 MessageBoxes* SetMessageBoxes(MessageBoxes* boxes)
 {
-    return g_installed.exchange(boxes, std::memory_order_acq_rel);
+    return g_installed.Exchange(boxes);
 }
 
 void ShowMessage(const std::string& text, const std::string& caption, Owner owner)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/Ascii.h"
 #include "platform/WindowsText.h"
 
 namespace platform {
@@ -30,23 +31,13 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && SameRegistryName(s.substr(0, prefix.size()), prefix);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // 1 to `maxDigits` hex digits and nothing else.
 std::optional<uint32_t> ParseHexNumber(std::string_view s, size_t maxDigits) {
     if (s.empty() || s.size() > maxDigits)
         return std::nullopt;
     uint32_t value = 0;
     for (char c : s) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + static_cast<uint32_t>(digit);

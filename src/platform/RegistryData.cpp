@@ -1,5 +1,7 @@
 #include "platform/RegistryData.h"
 
+#include "platform/Ascii.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -11,20 +13,16 @@ namespace {
 // A key with more values than this gets an index of their names.
 constexpr size_t kIndexFrom = 16;
 
-char FoldCase(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 int SortRank(char c) {
     if (c == '\\')
         return 0;
-    return static_cast<unsigned char>(FoldCase(c)) + 1;
+    return static_cast<unsigned char>(UpperAscii(c)) + 1;
 }
 
 std::string Folded(std::string_view text) {
     std::string folded(text);
     for (char& c : folded)
-        c = FoldCase(c);
+        c = UpperAscii(c);
     return folded;
 }
 
@@ -48,7 +46,7 @@ bool SameRegistryName(std::string_view a, std::string_view b) {
     // Most names are asked for as they were written; a plain comparison answers those at once.
     return a.size() == b.size() &&
            (a == b || std::equal(a.begin(), a.end(), b.begin(),
-                                 [](char x, char y) { return FoldCase(x) == FoldCase(y); }));
+                                 [](char x, char y) { return UpperAscii(x) == UpperAscii(y); }));
 }
 
 bool IsSameOrBelow(std::string_view path, std::string_view ancestor) {

@@ -2,11 +2,9 @@
 
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -45,10 +43,9 @@ bool MakeDirectories(const std::string& path) {
 
 // A store file reached through a symbolic link stays a link: the target is what gets replaced.
 std::string RealTarget(const std::string& path) {
-    char resolved[PATH_MAX];
+    std::string resolved;
     struct stat status {};
-    if (sys::LinkStatus(path, status) && S_ISLNK(status.st_mode) &&
-        ::realpath(path.c_str(), resolved))
+    if (sys::LinkStatus(path, status) && S_ISLNK(status.st_mode) && sys::RealPath(path, resolved))
         return resolved;
     return path;
 }
@@ -59,9 +56,9 @@ std::optional<std::string> Lock(const std::string& path, sys::FileDescriptor& fd
     if (!fd.IsOpen())
         return SystemError("Could not open the lock file", path);
     for (int waited = 0;; waited += kLockPollMilliseconds) {
-        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0)
+        if (sys::TryLockExclusive(fd.Get()))
             return std::nullopt;
-        if (errno != EWOULDBLOCK && errno != EINTR) {
+        if (errno != EWOULDBLOCK) {
             const std::string error = SystemError("Could not lock", path);
             fd = sys::FileDescriptor();
             return error;
@@ -163,10 +160,10 @@ void AnchorRegistryPath() {
     const char* explicitPath = std::getenv("KORVANE_REGISTRY");
     if (explicitPath == nullptr || explicitPath[0] == '\0' || explicitPath[0] == '/')
         return;
-    char directory[PATH_MAX];
-    if (::getcwd(directory, sizeof directory) == nullptr)
+    std::string directory;
+    if (!sys::CurrentDirectory(directory))
         return; // the current directory is gone; nothing better is known
-    const std::string absolute = std::string(directory) + "/" + explicitPath;
+    const std::string absolute = directory + "/" + explicitPath;
     ::setenv("KORVANE_REGISTRY", absolute.c_str(), 1);
 }
 

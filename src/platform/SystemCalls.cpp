@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <limits.h>
+#include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -114,6 +116,26 @@ FileDescriptor Open(const std::string& path, int flags, mode_t mode)
         RetryOnInterrupt([&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); }));
 }
 
+bool CreatePipe(int ends[2])
+{
+    return ::pipe2(ends, O_CLOEXEC) == 0;
+}
+
+bool SetNonBlocking(int fd)
+{
+    const int flags = RetryOnInterrupt([&] { return ::fcntl(fd, F_GETFL); });
+    return flags != -1 &&
+           RetryOnInterrupt([&] { return ::fcntl(fd, F_SETFL, flags | O_NONBLOCK); }) == 0;
+}
+
+std::FILE* OpenStream(FileDescriptor& fd, const char* mode)
+{
+    std::FILE* stream = ::fdopen(fd.Get(), mode);
+    if (stream != nullptr)
+        fd.Release();
+    return stream;
+}
+
 FileDescriptor CreateUniqueFile(const std::string& directory, std::string_view prefix,
                                 std::string& createdPath)
 {
@@ -203,6 +225,29 @@ bool Sync(int fd)
     return RetryOnInterrupt([&] { return ::fsync(fd); }) == 0;
 }
 
+bool Truncate(int fd, off_t length)
+{
+    return RetryOnInterrupt([&] { return ::ftruncate(fd, length); }) == 0;
+}
+
+bool TryLockExclusive(int fd)
+{
+    return RetryOnInterrupt([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0;
+}
+
+void AdviseSequential(int fd)
+{
+    // Only advice: a file system that ignores it serves the file all the same.
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+bool StartWriteBack(int fd, off_t offset, off_t length)
+{
+    return RetryOnInterrupt([&] {
+        return ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+    }) == 0;
+}
+
 bool ChangeMode(int fd, mode_t mode)
 {
     return RetryOnInterrupt([&] { return ::fchmod(fd, mode); }) == 0;
@@ -233,9 +278,42 @@ bool ReadLink(const std::string& path, std::string& target)
     return true;
 }
 
+bool RealPath(const std::string& path, std::string& resolved)
+{
+    char buffer[PATH_MAX];
+    if (::realpath(path.c_str(), buffer) == nullptr)
+        return false;
+    resolved = buffer;
+    return true;
+}
+
+bool CurrentDirectory(std::string& path)
+{
+    char buffer[PATH_MAX];
+    if (::getcwd(buffer, sizeof buffer) == nullptr)
+        return false;
+    path = buffer;
+    return true;
+}
+
+bool ExecutableDirectory(std::string& directory)
+{
+    std::string path;
+    if (!ReadLink("/proc/self/exe", path) || path.empty())
+        return false;
+    const size_t slash = path.rfind('/');
+    directory = slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+    return true;
+}
+
 bool StatusAt(int dirFd, const char* name, struct stat& status)
 {
     return RetryOnInterrupt([&] { return ::fstatat(dirFd, name, &status, 0); }) == 0;
+}
+
+bool FileSystemStatus(const std::string& path, struct statvfs& status)
+{
+    return RetryOnInterrupt([&] { return ::statvfs(path.c_str(), &status); }) == 0;
 }
 
 bool Rename(const std::string& from, const std::string& to)

@@ -4,8 +4,10 @@
 // inherit our files), and a failure returns false or -1 with errno left as the call set it.
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -33,6 +35,13 @@ private:
 };
 
 FileDescriptor Open(const std::string& path, int flags, mode_t mode = 0);
+// A pipe whose two ends (`ends[0]` to read, `ends[1]` to write) are left open for the life of the
+// caller's choosing.
+bool CreatePipe(int ends[2]);
+bool SetNonBlocking(int fd);
+// Hands `fd` over to a stdio stream, which closes it when the stream is closed. On failure
+// nullptr, and `fd` stays with the caller.
+std::FILE* OpenStream(FileDescriptor& fd, const char* mode);
 // Creates a new file with a unique name beginning with `prefix` in `directory` ("" for the
 // current one) and returns it open for writing; `createdPath` receives its path.
 FileDescriptor CreateUniqueFile(const std::string& directory, std::string_view prefix,
@@ -52,6 +61,14 @@ bool ReadAll(int fd, std::string& out);
 bool CopyContent(int in, int out);
 
 bool Sync(int fd);
+bool Truncate(int fd, off_t length);
+// Takes the exclusive advisory lock of the file without waiting: false with EWOULDBLOCK when
+// another open of the file holds it. The lock goes with the last descriptor of this open.
+bool TryLockExclusive(int fd);
+// Tells the kernel that the file will be read from start to end, so it reads ahead further.
+void AdviseSequential(int fd);
+// Starts writing `length` bytes from `offset` out to the disk without waiting for them.
+bool StartWriteBack(int fd, off_t offset, off_t length);
 bool ChangeMode(int fd, mode_t mode);
 bool FileStatus(int fd, struct stat& status);
 // Follows symbolic links.
@@ -59,8 +76,16 @@ bool Status(const std::string& path, struct stat& status);
 // Does not follow a final symbolic link: tells whether a name is there at all.
 bool LinkStatus(const std::string& path, struct stat& status);
 bool StatusAt(int dirFd, const char* name, struct stat& status);
+// The status of the file system holding `path` (its free space, among others).
+bool FileSystemStatus(const std::string& path, struct statvfs& status);
 // The target of a symbolic link as stored (a relative one stays relative).
 bool ReadLink(const std::string& path, std::string& target);
+// The absolute path with every symbolic link and "." or ".." resolved; the file must exist.
+bool RealPath(const std::string& path, std::string& resolved);
+bool CurrentDirectory(std::string& path);
+// The directory of the running program as the kernel names it (symbolic links resolved): "/"
+// for a program at the root, false when the kernel does not tell (no /proc).
+bool ExecutableDirectory(std::string& directory);
 
 bool Rename(const std::string& from, const std::string& to);
 // Renames only when `to` does not exist, atomically; fails with EEXIST otherwise.

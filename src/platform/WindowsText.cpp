@@ -1,5 +1,7 @@
 #include "platform/WindowsText.h"
 
+#include "platform/Ascii.h"
+
 #include <array>
 #include <cstdint>
 
@@ -134,9 +136,8 @@ std::string FoldCase(std::string_view text)
     std::string folded(text);
     bool ascii = true;
     for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        else if (static_cast<unsigned char>(c) >= 0x80)
+        c = LowerAscii(c);
+        if (static_cast<unsigned char>(c) >= 0x80)
             ascii = false;
     }
     if (ascii || !IsValidUtf8(text))

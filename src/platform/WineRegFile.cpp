@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/Ascii.h"
 #include "platform/GamePath.h"
 #include "platform/WindowsText.h"
 
@@ -77,16 +78,6 @@ class Utf16Builder {
     std::string m_raw;
     uint32_t m_high = 0;
 };
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // The end of a quoted body that starts at `from` (just after the opening quote), or npos.
 size_t ClosingQuote(std::string_view line, size_t from, char quote) {
@@ -197,8 +188,8 @@ std::string DecodeWineString(std::string_view escaped) {
             // Up to four hex digits: Wine writes four whenever a hex digit follows.
             uint32_t unit = 0;
             int digits = 0;
-            while (digits < 4 && i + 1 < escaped.size() && HexDigit(escaped[i + 1]) >= 0) {
-                unit = unit * 16 + static_cast<uint32_t>(HexDigit(escaped[++i]));
+            while (digits < 4 && i + 1 < escaped.size() && HexDigitValue(escaped[i + 1]) >= 0) {
+                unit = unit * 16 + static_cast<uint32_t>(HexDigitValue(escaped[++i]));
                 ++digits;
             }
             text.Unit(digits ? unit : 'x');

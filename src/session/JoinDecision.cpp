@@ -1,12 +1,10 @@
 #include "session/JoinDecision.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 
 #include "platform/GamePath.h"
 #include "session/HostAnnouncement.h"
-#include "session/HostPort.h"
 
 JoinDecision DecideJoin(bool inList, bool checksumMatches, bool shared) {
     if (!inList && shared)
@@ -91,15 +89,4 @@ bool IsAcceptableModpackName(const std::string& fileName) {
     }
     return platform::IsPlainFileName(fileName) && fileName.front() != '.' &&
            !ListNameOf(fileName).empty();
-}
-
-namespace {
-std::atomic<uint16_t> g_hostPort{8155};
-} // namespace
-
-uint16_t HostPort() {
-    return g_hostPort.load();
-}
-void SetHostPort(uint16_t port) {
-    g_hostPort.store(port);
 }

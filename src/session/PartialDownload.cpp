@@ -1,8 +1,6 @@
 #include "session/PartialDownload.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/statvfs.h>
 
 namespace {
 
@@ -38,7 +36,7 @@ bool PartialDownload::Create(const std::string& directory, const std::string& fi
     // now until it is committed or removed (the file itself is closed before the checks).
     m_lock = platform::sys::Open(m_tempPath, O_RDONLY);
     if (m_lock.IsOpen())
-        ::flock(m_lock.Get(), LOCK_EX | LOCK_NB);
+        platform::sys::TryLockExclusive(m_lock.Get());
     // The temporary file is private to us; the archive it becomes is an ordinary file.
     platform::sys::ChangeMode(m_file.Get(), 0644);
     m_pending.reserve(kWriteStep);
@@ -60,8 +58,7 @@ bool PartialDownload::Flush() {
     if (!m_failed && m_written - m_writebackStart >= kWritebackWindow) {
         // Starts the write-out without waiting for it; a failure here only means that the final
         // sync does all the work.
-        ::sync_file_range(m_file.Get(), m_writebackStart, m_written - m_writebackStart,
-                          SYNC_FILE_RANGE_WRITE);
+        platform::sys::StartWriteBack(m_file.Get(), m_writebackStart, m_written - m_writebackStart);
         m_writebackStart = m_written;
     }
     return !m_failed;
@@ -88,7 +85,7 @@ bool PartialDownload::Commit(const std::string& targetPath) {
 
 std::optional<uint64_t> PartialDownload::FreeSpace(const std::string& directory) {
     struct statvfs status {};
-    if (::statvfs(directory.c_str(), &status) != 0)
+    if (!platform::sys::FileSystemStatus(directory, status))
         return std::nullopt;
     return static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
 }
@@ -121,7 +118,7 @@ void PartialDownload::SweepLeftovers(const std::string& directory) {
             continue;
         platform::sys::FileDescriptor file =
             platform::sys::Open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
-        if (!file.IsOpen() || ::flock(file.Get(), LOCK_EX | LOCK_NB) != 0)
+        if (!file.IsOpen() || !platform::sys::TryLockExclusive(file.Get()))
             continue; // a download in progress, or not ours to judge
         platform::sys::Unlink(path);
     }

@@ -3,26 +3,26 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/Seam.h"
+
 namespace ui {
 
 namespace {
 
-int g_argc = 0;
-char** g_argv = nullptr;
+constinit platform::Seam<ProgramArguments> g_arguments{ProgramArguments{}};
 
 } // namespace
 
-void SetProgramArguments(int argc, char** argv) {
-    g_argc = argc;
-    g_argv = argv;
+ProgramArguments SetProgramArguments(ProgramArguments arguments) {
+    return g_arguments.Exchange(arguments);
 }
 
 int ArgCount() {
-    return g_argc;
+    return g_arguments.Get().count;
 }
 
 char** ArgVector() {
-    return g_argv;
+    return g_arguments.Get().vector;
 }
 
 void EndProcess(int status) {

@@ -4,7 +4,13 @@
 // the count never changes, so a run started with any argument stays an automated run.
 namespace ui {
 
-void SetProgramArguments(int argc, char** argv);
+struct ProgramArguments {
+    int count = 0;
+    char** vector = nullptr;
+};
+// Set by main() once; a test that plays a start without switches sets its own for a scope. Returns
+// the arguments in force before, so that a scoped override can put them back.
+ProgramArguments SetProgramArguments(ProgramArguments arguments);
 int ArgCount();
 char** ArgVector();
 

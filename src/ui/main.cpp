@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     static QtMessageBoxes boxes;
     platform::SetMessageBoxes(&boxes);
-    ui::SetProgramArguments(argc, argv);
+    ui::SetProgramArguments({argc, argv});
     CRunLog runLog(argc, argv);
 
     // Qt gets a list of its own with only the program name; the real one stays untouched.

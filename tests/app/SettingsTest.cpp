@@ -154,12 +154,14 @@ TEST_F(SettingsTest, RegKeyThrowsItsPlainMessages) {
         return "<nothing thrown>";
     };
     CRegKey key;
-    EXPECT_EQ(thrown([&] { key.Open(HKEY_CURRENT_USER, "Software\\Missing", KEY_QUERY_VALUE); }),
-              "Error in CRegKey::Open");
-    key.Open(HKEY_CURRENT_USER, "software\\krv", KEY_QUERY_VALUE);
+    EXPECT_EQ(
+        thrown([&] { key.Open(HKEY_CURRENT_USER, "Software\\Missing", regkey::kQueryValue); }),
+        "Error in CRegKey::Open");
+    key.Open(HKEY_CURRENT_USER, "software\\krv", regkey::kQueryValue);
     // A failed open keeps the key held before.
-    EXPECT_EQ(thrown([&] { key.Open(HKEY_CURRENT_USER, "Software\\Missing", KEY_QUERY_VALUE); }),
-              "Error in CRegKey::Open");
+    EXPECT_EQ(
+        thrown([&] { key.Open(HKEY_CURRENT_USER, "Software\\Missing", regkey::kQueryValue); }),
+        "Error in CRegKey::Open");
     uint32_t number = 0;
     EXPECT_EQ(thrown([&] { key.QueryValue(number, "Missing"); }), "Error in CRegKey::QueryValue");
     EXPECT_EQ(thrown([&] { key.SetValue(1u, "AutoJoin"); }), "Error in CRegKey::SetValue");
@@ -171,7 +173,7 @@ TEST_F(SettingsTest, RegKeyThrowsItsPlainMessages) {
     key.Create(HKEY_CURRENT_USER, "Software\\KRV\\New");
     key.SetKeyValue("Deeper", "text", "Value");
     CRegKey deeper;
-    deeper.Open(HKEY_CURRENT_USER, "Software\\KRV\\New\\Deeper", KEY_QUERY_VALUE);
+    deeper.Open(HKEY_CURRENT_USER, "Software\\KRV\\New\\Deeper", regkey::kQueryValue);
     size = sizeof buffer;
     EXPECT_EQ(thrown([&] { deeper.QueryValue(buffer, "Value", &size); }),
               "Error in CRegKey::QueryValue");
@@ -185,7 +187,7 @@ TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNothing) {
     constexpr int kEach = 60;
     auto writeMany = [](const char* prefix) {
         CRegKey key;
-        key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_WRITE);
+        key.Open(HKEY_CURRENT_USER, "Software\\KRV", regkey::kWrite);
         for (int i = 0; i < kEach; ++i)
             key.SetValue(static_cast<uint32_t>(i), (prefix + std::to_string(i)).c_str());
     };
@@ -263,7 +265,7 @@ TEST_F(SettingsTest, ScopesReadOnceAndWriteOnce) {
         const RegistryReading reading;
         ASSERT_EQ(reading.Error(), "");
         CRegKey key;
-        key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_QUERY_VALUE | KEY_SET_VALUE);
+        key.Open(HKEY_CURRENT_USER, "Software\\KRV", regkey::kQueryValue | regkey::kSetValue);
         WriteRegistry(Krv("\"AutoJoin\"=dword:00000002\n")); // another program, meanwhile
         key.QueryValue(number, "AutoJoin");
         EXPECT_EQ(number, 1u) << "the scope answers from its one read";
@@ -278,7 +280,7 @@ TEST_F(SettingsTest, ScopesReadOnceAndWriteOnce) {
     {
         RegistryWriting writing;
         CRegKey key;
-        key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_WRITE | KEY_QUERY_VALUE);
+        key.Open(HKEY_CURRENT_USER, "Software\\KRV", regkey::kWrite | regkey::kQueryValue);
         key.SetValue(9u, "AutoJoin");
         key.QueryValue(number, "AutoJoin");
         EXPECT_EQ(number, 9u);
@@ -288,7 +290,7 @@ TEST_F(SettingsTest, ScopesReadOnceAndWriteOnce) {
     {
         RegistryWriting writing;
         CRegKey key;
-        key.Open(HKEY_CURRENT_USER, "Software\\KRV", KEY_WRITE);
+        key.Open(HKEY_CURRENT_USER, "Software\\KRV", regkey::kWrite);
         key.SetValue(9u, "AutoJoin");
         key.SetValue("-window", "CMDLine");
         writing.Commit();

@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "ScopedWebServerOptions.h"
 #include "TempDir.h"
 #include "WireHelpers.h"
 #include "app/Settings.h"
@@ -35,7 +36,6 @@ class HttpdPorts : public ::testing::Test {
     void SetUp() override {
         temp.WriteFile("Share/giantshost.htm", "HostVer=0.4\r\n");
         g_strKorvaneDir = temp.Path();
-        SetWebServerOptions(WebServerOptions{});
         testing::internal::CaptureStdout();
     }
     void TearDown() override {
@@ -43,6 +43,7 @@ class HttpdPorts : public ::testing::Test {
         g_HttpServer.WaitListener();
     }
     testing_support::TempDir temp;
+    testing_support::ScopedWebServerOptions options{WebServerOptions{}};
 };
 
 } // namespace
@@ -77,7 +78,7 @@ TEST_F(HttpdPorts, FallsBackTo8156AndReportsBothFailures) {
 }
 
 TEST_F(HttpdPorts, TerminationSignalStopsTheServerOnly) {
-    SetWebServerOptions(WebServerOptions{0, 0, 1000});
+    options.Change(WebServerOptions{0, 0, std::chrono::seconds(1)});
     const uint16_t port = StartWebServer();
     ASSERT_NE(port, 0);
     ASSERT_EQ(::raise(SIGTERM), 0);

@@ -77,7 +77,7 @@ class Download : public JoinFixture {
 TEST_F(Download, CancelStopsTheTransferAtOnceAndKeepsTheOldArchive) {
     WebServerProcess web(mirror.Path());
     // Without a way out, only this time-out would end the stalled transfer, with a message.
-    platform::SetInternetTimeouts({std::chrono::seconds(5), std::chrono::seconds(10)});
+    timeouts.Change({std::chrono::seconds(5), std::chrono::seconds(10)});
     const std::string bytes = ArchiveBytes(400, 3); // 20 s of dripping
     for (const std::string path : {"/silent", "/stall", "/drip"}) {
         SCOPED_TRACE(path);

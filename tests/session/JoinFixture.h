@@ -10,6 +10,9 @@
 
 #include "FakeModpackList.h"
 #include "RecordingMessageBoxes.h"
+#include "ScopedHostPort.h"
+#include "ScopedInternetTimeouts.h"
+#include "ScopedWebServerOptions.h"
 #include "ScriptedJoinDialogs.h"
 #include "TempDir.h"
 #include "app/Settings.h"
@@ -43,18 +46,11 @@ class JoinFixture : public ::testing::Test {
         host.MakeDirectory("Modpacks");
         joiner.MakeDirectory("Modpacks");
         g_strGiantsDir = game.Path();
-        WebServerOptions options;
-        options.nPort = options.nFallbackPort = 0;
-        options.dwRequestTimeout = 2000;
-        SetWebServerOptions(options);
         korvane.SetJoinDialogs(&dialogs);
     }
     void TearDown() override {
         g_strKorvaneDir = host.Path();
         StopServing();
-        SetWebServerOptions(WebServerOptions());
-        SetHostPort(8155);
-        platform::SetInternetTimeouts(platform::InternetTimeouts());
         g_strKorvaneDir.clear();
         std::filesystem::current_path(m_startDirectory);
     }
@@ -73,7 +69,7 @@ class JoinFixture : public ::testing::Test {
         StopServing();
         ASSERT_TRUE(ServeLevel(share, alternate, level));
         ASSERT_NE(g_HttpServer.ListeningPort(), 0);
-        SetHostPort(g_HttpServer.ListeningPort());
+        hostPort.Change(g_HttpServer.ListeningPort());
         g_strKorvaneDir = joiner.Path();
     }
     // Replaces what the host announces, as a broken or hostile host would.
@@ -92,6 +88,11 @@ class JoinFixture : public ::testing::Test {
         return joiner.Snapshot("Modpacks");
     }
 
+    // Any free port and a short request time-out for the host, the port it got for the joiner,
+    // the time-outs a test sets for the joiner: all put back when the test ends.
+    testing_support::ScopedWebServerOptions serverOptions{QuickServerOptions()};
+    testing_support::ScopedHostPort hostPort{HostPort()};
+    testing_support::ScopedInternetTimeouts timeouts{platform::GetInternetTimeouts()};
     testing_support::TempDir host, joiner, game;
     testing_support::ScopedMessageRecorder messages;
     testing_support::ScriptedJoinDialogs dialogs;
@@ -101,5 +102,12 @@ class JoinFixture : public ::testing::Test {
     std::string hostedBytes;
 
   private:
+    static WebServerOptions QuickServerOptions() {
+        WebServerOptions options;
+        options.port = options.fallbackPort = 0;
+        options.requestTimeout = std::chrono::seconds(2);
+        return options;
+    }
+
     std::string m_startDirectory;
 };

@@ -66,7 +66,7 @@ TEST_F(Join, AWindowsHostIsReadInItsCodePageAndServedTheNameItKnows) {
                                                 "ck\r\n");
     };
     WebServerProcess server(windows.Path(), "windows");
-    SetHostPort(server.Port());
+    hostPort.Change(server.Port());
     g_strKorvaneDir = joiner.Path();
     const std::string message = "F\xC3\xBCr Spieler: Gr\xC3\xB6\xC3\x9F"
                                 "e 3\r\nViel Gl\xC3\xBC"
@@ -146,13 +146,13 @@ TEST_F(Join, OtherVersionsAndOtherServersAreRefused) {
     messages.Clear();
     testing_support::TempDir empty;
     WebServerProcess endless(empty.Path(), "endless-announcement");
-    SetHostPort(endless.Port());
+    hostPort.Change(endless.Port());
     EXPECT_FALSE(JoinHost({kCheck}));
     EXPECT_NE(messages.Last().text.find("Host version is 1.0 beta 3"), std::string::npos);
 
     // A server without Korvane answers with a 404 page: the check starts over.
     WebServerProcess other(empty.Path());
-    SetHostPort(other.Port());
+    hostPort.Change(other.Port());
     const Texts firewall{
         "Couldn't connect to host, host is not running KRV, or host may be behind a firewall"};
     messages.Clear();
@@ -170,9 +170,9 @@ TEST_F(Join, OtherVersionsAndOtherServersAreRefused) {
 TEST_F(Join, UnreachableOrTricklingHostRestartsTheCheck) {
     testing_support::TempDir empty;
     WebServerProcess trickling(empty.Path(), "trickling-announcement");
-    platform::SetInternetTimeouts({std::chrono::seconds(5), std::chrono::seconds(1)});
+    timeouts.Change({std::chrono::seconds(5), std::chrono::seconds(1)});
     for (const uint16_t port : {ClosedPort(), trickling.Port()}) {
-        SetHostPort(port);
+        hostPort.Change(port);
         messages.Clear();
         list.selected = 1;
         EXPECT_TRUE(JoinHost({kCheck, HostCheckResult::JoinNormal})) << port;
@@ -197,7 +197,7 @@ TEST_F(Join, FailedDownloadsLeaveThePreviousArchiveAloneAndTheAlternateSourceIsF
     WebServerProcess web(mirror.Path());
     Host("Arena.gck", ArchiveBytes(50000, 5), true);
     mirror.WriteFile("Arena.gck", hostedBytes);
-    platform::SetInternetTimeouts({std::chrono::seconds(5), std::chrono::seconds(1)});
+    timeouts.Change({std::chrono::seconds(5), std::chrono::seconds(1)});
     const auto size = static_cast<int64_t>(hostedBytes.size());
     const uint32_t sum = std::accumulate(hostedBytes.begin(), hostedBytes.end(), 0u,
                                          [](uint32_t s, unsigned char c) { return s + c; });

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "RecordingMessageBoxes.h"
+#include "ScopedProgramArguments.h"
 #include "TempDir.h"
 #include "app/Settings.h"
 #include "ui/AboutDlg.h"
@@ -16,7 +17,6 @@
 #include "ui/ModpackDrop.h"
 #include "ui/ModpackInfoDlg.h"
 #include "ui/OptionsDlg.h"
-#include "ui/ProgramArguments.h"
 
 namespace {
 
@@ -388,7 +388,7 @@ class DialogsTest : public QObject {
         QVERIFY(GetRegistryItems());
         static char name[] = "korvane";
         static char* argv[] = {name, nullptr};
-        ui::SetProgramArguments(1, argv);
+        const testing_support::ScopedProgramArguments arguments({1, argv});
 
         CKorvaneDlg dialog;
         dialog.SetInfoReader([](const std::string&, CLevelInfo&) { return false; });

@@ -9,6 +9,8 @@
 
 #include "FakeModpackList.h"
 #include "RecordingMessageBoxes.h"
+#include "ScopedInternetTimeouts.h"
+#include "ScopedProgramArguments.h"
 #include "TempDir.h"
 #include "WebServerProcess.h"
 #include "app/Settings.h"
@@ -17,7 +19,6 @@
 #include "ui/ControlIds.h"
 #include "ui/DownloadDlg.h"
 #include "ui/KorvaneDlg.h"
-#include "ui/ProgramArguments.h"
 #include "ui/QtJoinDialogs.h"
 
 namespace {
@@ -55,10 +56,7 @@ class DownloadDialogTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void cleanup() {
-        platform::SetInternetTimeouts(platform::InternetTimeouts());
-        g_strKorvaneDir.clear();
-    }
+    void cleanup() { g_strKorvaneDir.clear(); }
 
     void paintsThroughAStallAndCancelStops_data() {
         QTest::addColumn<bool>("escape");
@@ -74,7 +72,8 @@ class DownloadDialogTest : public QObject {
         testing_support::WebServerProcess web(mirror.Path());
         g_strKorvaneDir = own.Path();
         // Without a way out, only this time-out would end the stalled transfer, with a message.
-        platform::SetInternetTimeouts({std::chrono::seconds(5), std::chrono::seconds(10)});
+        testing_support::ScopedInternetTimeouts timeouts(
+            {std::chrono::seconds(5), std::chrono::seconds(10)});
         testing_support::ScopedMessageRecorder messages;
         testing_support::FakeModpackList list({"Arena"}, 1);
         QtJoinDialogs dialogs(nullptr);
@@ -149,7 +148,7 @@ class DownloadDialogTest : public QObject {
         testing_support::ScopedMessageRecorder messages;
         static char name[] = "korvane";
         static char* argv[] = {name, nullptr};
-        ui::SetProgramArguments(1, argv);
+        const testing_support::ScopedProgramArguments arguments({1, argv});
 
         CKorvaneDlg dialog;
         dialog.SetInfoReader([](const std::string&, CLevelInfo&) { return true; });

@@ -5,11 +5,11 @@
 #include <cstdlib>
 
 #include "RecordingMessageBoxes.h"
+#include "ScopedProgramArguments.h"
 #include "TempDir.h"
 #include "app/FirstSetup.h"
 #include "app/Settings.h"
 #include "ui/KorvaneDlg.h"
-#include "ui/ProgramArguments.h"
 #include "ui/SetupDlg.h"
 
 namespace {
@@ -186,7 +186,7 @@ class SetupDlgTest : public QObject {
         ::unsetenv("WINEPREFIX");
         static char program[] = "korvane";
         static char* argv[] = {program, nullptr};
-        ui::SetProgramArguments(1, argv);
+        const testing_support::ScopedProgramArguments arguments({1, argv});
 
         bool setupSeen = false;
         QTimer::singleShot(0, [&] {
