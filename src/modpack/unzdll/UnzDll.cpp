@@ -7,7 +7,9 @@
 // current directory. Folders, symbolic links and members without a usable base name are skipped.
 // A member is written to a temporary file and renamed into place only once it is complete, so a
 // failure (damaged data, full disk) leaves no partial file. Errors reach the caller only through
-// its callback.
+// its callback. A member that cannot be written ends the extraction there: on a full disk every
+// later member would fail too, each with a message of its own. So does passing the command's
+// byte limit, which keeps a small archive that inflates to gigabytes from filling the disk.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -65,7 +67,7 @@ bool Matches(std::string_view name, std::string_view pattern) {
 }
 
 class Extraction {
-public:
+  public:
     explicit Extraction(const UnzipCommand& command) : m_command(command), m_buffer(kBufferSize) {}
 
     int32_t Run() {
@@ -83,13 +85,14 @@ public:
             return m_errors;
         }
         zip_int64_t count = zip_get_num_entries(archive, 0);
-        for (zip_uint64_t i = 0; count > 0 && i < static_cast<zip_uint64_t>(count); ++i)
+        for (zip_uint64_t i = 0; count > 0 && i < static_cast<zip_uint64_t>(count) && !m_stopped;
+             ++i)
             ExtractMember(archive, i);
         zip_discard(archive);
         return m_errors;
     }
 
-private:
+  private:
     int32_t Fail(int32_t code, std::string_view what, std::string_view why) {
         ++m_errors;
         if (!m_command.callback)
@@ -183,12 +186,14 @@ private:
         char tempName[] = ".unzdll-XXXXXX";
         int fd = mkostemp(tempName, O_CLOEXEC);
         if (fd < 0) {
+            m_stopped = true;
             Fail(kUnzipErrorWrite, baseName, std::strerror(errno));
             return;
         }
         const char* problem = nullptr;
         int32_t code = kUnzipErrorWrite;
         std::string detail;
+        std::string what(fullName);
         for (;;) {
             zip_int64_t got = zip_fread(member, m_buffer.data(), m_buffer.size());
             if (got < 0) {
@@ -199,6 +204,16 @@ private:
             }
             if (got == 0)
                 break;
+            m_written += static_cast<uint64_t>(got);
+            // Counted as it inflates: the sizes an archive declares may lie.
+            if (m_command.byteLimit != 0 && m_written > m_command.byteLimit) {
+                code = kUnzipErrorTooLarge;
+                what = ArchiveName() + ": " + what;
+                detail = "more than the " + std::to_string(m_command.byteLimit) +
+                         " bytes this extraction may write";
+                problem = detail.c_str();
+                break;
+            }
             if (!WriteAll(fd, m_buffer.data(), static_cast<size_t>(got))) {
                 problem = std::strerror(errno);
                 break;
@@ -210,7 +225,8 @@ private:
             problem = std::strerror(errno);
         if (problem) {
             unlink(tempName);
-            Fail(code, fullName, problem);
+            m_stopped = code != kUnzipErrorData;
+            Fail(code, what, problem);
             return;
         }
         std::string key = LowerCopy(baseName);
@@ -219,11 +235,17 @@ private:
         if (rename(tempName, target.c_str()) != 0) {
             int error = errno;
             unlink(tempName);
+            m_stopped = true;
             Fail(kUnzipErrorWrite, baseName, std::strerror(error));
             return;
         }
         m_existing.emplace(key, baseName);
         Note(target);
+    }
+
+    std::string ArchiveName() const {
+        const std::string_view path = m_command.archivePath;
+        return std::string(path.substr(path.find_last_of('/') + 1));
     }
 
     static bool WriteAll(int fd, const char* data, size_t size) {
@@ -244,6 +266,8 @@ private:
     std::vector<char> m_buffer;
     std::unordered_map<std::string, std::string> m_existing; // lower-cased name -> name on disk
     int32_t m_errors = 0;
+    uint64_t m_written = 0; // bytes of every member so far, kept or not
+    bool m_stopped = false;
 };
 
 } // namespace
