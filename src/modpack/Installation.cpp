@@ -49,10 +49,29 @@ void ShowError(const std::string& text) {
     platform::ShowMessage(text, platform::kErrorCaption);
 }
 
+void ShowGameFolderBusy() {
+    ShowError("Another Korvane has a modpack installed in the game folder " + g_strGiantsDir +
+              " and its game may be running. Wait until that game has ended, or give this "
+              "Korvane a game folder of its own.");
+}
+
 } // namespace
+
+bool CKorvane::CheckGameFolderFree() {
+    if (!m_gameLock.HeldElsewhere(g_strGiantsDir))
+        return true;
+    ShowGameFolderBusy();
+    return false;
+}
 
 bool CKorvane::InstallLevel(const CLevelInfo& info) {
     Log("CKorvane::InstallLevel(\"" + info.fileName + "\")");
+    // Held until the restoration that ends this installation; a failure below restores, which
+    // lets go of it. Restoring after a refusal here would take the other Korvane's modpack away.
+    if (m_gameLock.Acquire(g_strGiantsDir) == GameFolderLock::Result::Busy) {
+        ShowGameFolderBusy();
+        return false;
+    }
     if (!ExtractModpack(info) || !EditWorldlist(info)) {
         RestoreGiants();
         return false;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "modpack/FileSum.h"
+#include "modpack/GameFolderLock.h"
 #include "modpack/GameFolders.h"
 #include "modpack/LevelInfo.h"
 
@@ -47,6 +48,10 @@ class CKorvane {
     bool RestoreGiants();
     bool RestoreOrBackup(const std::string& fileName);
 
+    // Host and Join ask first: false, after a message, while another Korvane has a modpack
+    // installed in the game folder (see GameFolderLock).
+    bool CheckGameFolderFree();
+
     // Join path: asks the host what it plays, downloads the modpack when needed, and leaves the
     // modpack to install selected in the list. Defined with the session code.
     bool DownloadLevel(ModpackList& list, std::string hostAddress, CLevelInfo& info);
@@ -74,11 +79,15 @@ class CKorvane {
     bool InstallFile(const std::string& fileName, FolderIndex& folder);
     bool InstallCompanion(const std::string& companion);
     void ForgetInstallationState();
+    // RestoreGiants with the game folder's lock in hand.
+    bool RestoreHeldGame();
 
     // Shows each file that emptying `folder` left behind, once per engine (that is, per run).
     void ReportLeftovers(const std::string& folder, const std::vector<Leftover>& left);
 
     JoinDialogs* m_dialogs = nullptr;
+    // Held from InstallLevel to the end of the RestoreGiants that follows it.
+    GameFolderLock m_gameLock;
     std::set<std::string> m_reportedLeftovers; // folder + "\" + name, already shown
     // State of the running installation, reset by ExtractModpack.
     std::map<std::string, std::unique_ptr<FolderIndex>> m_folders; // by folder as the layout reads

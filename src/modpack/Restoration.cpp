@@ -65,6 +65,20 @@ class ExactGameFolders {
 
 bool CKorvane::RestoreGiants() {
     Log("CKorvane::RestoreGiants()");
+    // The game folder belongs to the Korvane that installed a modpack there until it restores;
+    // what lies on disk now is its installation, not something left by a crash.
+    if (m_gameLock.Acquire(g_strGiantsDir) == GameFolderLock::Result::Busy) {
+        Log("Game folder in use by another Korvane, restoration left to it");
+        return true;
+    }
+    struct Release {
+        GameFolderLock& lock;
+        ~Release() { lock.Release(); }
+    } release{m_gameLock};
+    return RestoreHeldGame();
+}
+
+bool CKorvane::RestoreHeldGame() {
     platform::FileSystem& files = platform::Files();
     const std::string backupFolder = g_strGiantsDir + "\\KRVBackup";
     files.CreateDirectory(backupFolder);

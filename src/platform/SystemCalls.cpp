@@ -1,6 +1,7 @@
 #include "platform/SystemCalls.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/sendfile.h>
 #include <unistd.h>
 
@@ -235,6 +236,11 @@ bool MakeDirectory(const std::string& path, mode_t mode)
 bool ChangeDirectory(const std::string& path)
 {
     return RetryOnInterrupt([&] { return ::chdir(path.c_str()); }) == 0;
+}
+
+bool TryLockExclusive(int fd)
+{
+    return RetryOnInterrupt([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0;
 }
 
 Directory::Directory(const std::string& path)

@@ -62,6 +62,10 @@ bool RenameNoReplace(const std::string& from, const std::string& to);
 bool Unlink(const std::string& path);
 bool MakeDirectory(const std::string& path, mode_t mode);
 bool ChangeDirectory(const std::string& path);
+// Takes an exclusive advisory lock (flock) on the open file without waiting; fails with
+// EWOULDBLOCK while another open file description holds it. The kernel drops the lock when the
+// last descriptor of the holder closes, also when its process dies.
+bool TryLockExclusive(int fd);
 
 // An open directory stream.
 class Directory {

@@ -1,4 +1,9 @@
 // Installing a modpack into the game and putting the game back.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "FaultyFileSystem.h"
 #include "ModpackTestKit.h"
 #include "modpack/Korvane.h"
@@ -256,6 +261,53 @@ TEST_F(InstallationTest, AnUnlistableOverrideDoesNotStopTheInstallation) {
     EXPECT_EQ(m_dir.ReadFile("Giants/KRVBackup/Sky.tga").value_or("missing"), "game sky");
     ASSERT_TRUE(m_engine.RestoreGiants());
     EXPECT_EQ(GameSnapshot(), m_original);
+}
+
+TEST_F(InstallationTest, ASecondKorvaneLeavesAnInstalledModpackAlone) {
+    AddModpack("Pack.gck", {{"Sky.tga", "new sky"}, {"New.gzp", "new"}});
+    AddModpack("Other.gck", {{"Other.tga", "other"}});
+    ASSERT_TRUE(Install("Pack.gck"));
+    const auto installed = GameSnapshot();
+    const std::string list = *m_dir.ReadFile("Korvane/RemoveList.txt");
+
+    // The second one's start-up restoration passes over the game, and its Host and Join refuse.
+    CKorvane second;
+    EXPECT_TRUE(second.RestoreGiants());
+    EXPECT_TRUE(m_messages.Empty());
+    EXPECT_FALSE(second.CheckGameFolderFree());
+    CLevelInfo other;
+    other.fileName = "Other.gck";
+    EXPECT_FALSE(second.InstallLevel(other));
+    ASSERT_EQ(m_messages.Count(), 2u);
+    EXPECT_THAT(m_messages.Last().text,
+                testing::StartsWith("Another Korvane has a modpack installed in the game folder"));
+    EXPECT_EQ(GameSnapshot(), installed);
+    EXPECT_EQ(*m_dir.ReadFile("Korvane/RemoveList.txt"), list);
+
+    // Once the first has restored, the game folder is free again.
+    ASSERT_TRUE(m_engine.RestoreGiants());
+    EXPECT_EQ(GameSnapshot(), m_original);
+    EXPECT_TRUE(second.CheckGameFolderFree());
+
+    // A Korvane killed with its modpack installed leaves no lock: the next start restores.
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(CKorvane().InstallLevel([] {
+            CLevelInfo pack;
+            pack.fileName = "Pack.gck";
+            return pack;
+        }())
+                  ? 0
+                  : 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(GameSnapshot(), installed);
+    EXPECT_TRUE(second.CheckGameFolderFree());
+    ASSERT_TRUE(second.RestoreGiants());
+    EXPECT_EQ(GameSnapshot(), m_original);
+    EXPECT_EQ(m_messages.Count(), 2u);
 }
 
 } // namespace
