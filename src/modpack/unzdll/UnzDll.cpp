@@ -183,8 +183,22 @@ class Extraction {
     }
 
     void WriteMember(zip_file_t* member, std::string_view fullName, const std::string& baseName) {
+        const std::string key = LowerCopy(baseName);
+        const auto existing = m_existing.find(key);
+        const std::string target = existing != m_existing.end() ? existing->second : baseName;
+        // A new name is written as a file without a name and linked in once complete: one
+        // change to the folder per member, as plain unzip makes, where a named temporary file
+        // and its rename make three. A name that exists is replaced by rename, which a link
+        // cannot do; so is every name where the file system has no unnamed files.
         char tempName[] = ".unzdll-XXXXXX";
-        int fd = mkostemp(tempName, O_CLOEXEC);
+        bool unnamed = existing == m_existing.end() && m_unnamedFiles;
+        int fd = unnamed ? open(".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644) : -1;
+        if (unnamed && fd < 0) {
+            m_unnamedFiles = false;
+            unnamed = false;
+        }
+        if (!unnamed)
+            fd = mkostemp(tempName, O_CLOEXEC);
         if (fd < 0) {
             m_stopped = true;
             Fail(kUnzipErrorWrite, baseName, std::strerror(errno));
@@ -219,20 +233,23 @@ class Extraction {
                 break;
             }
         }
-        if (!problem && fchmod(fd, 0644) != 0)
+        if (!problem && !unnamed && fchmod(fd, 0644) != 0)
             problem = std::strerror(errno);
+        if (!problem && unnamed) {
+            const std::string self = "/proc/self/fd/" + std::to_string(fd);
+            if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0)
+                problem = std::strerror(errno);
+        }
         if (close(fd) != 0 && !problem)
             problem = std::strerror(errno);
         if (problem) {
-            unlink(tempName);
+            if (!unnamed)
+                unlink(tempName);
             m_stopped = code != kUnzipErrorData;
             Fail(code, what, problem);
             return;
         }
-        std::string key = LowerCopy(baseName);
-        auto existing = m_existing.find(key);
-        const std::string& target = existing != m_existing.end() ? existing->second : baseName;
-        if (rename(tempName, target.c_str()) != 0) {
+        if (!unnamed && rename(tempName, target.c_str()) != 0) {
             int error = errno;
             unlink(tempName);
             m_stopped = true;
@@ -268,6 +285,8 @@ class Extraction {
     int32_t m_errors = 0;
     uint64_t m_written = 0; // bytes of every member so far, kept or not
     bool m_stopped = false;
+    // O_TMPFILE works here until shown otherwise; its files are linked in through /proc.
+    bool m_unnamedFiles = access("/proc/self/fd", F_OK) == 0;
 };
 
 } // namespace
