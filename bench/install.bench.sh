@@ -42,7 +42,9 @@ PY
   # In turn, so that a load that comes and goes on a shared machine hits both alike.
   for ((i = 0; i < runs; i++)); do
     korvane+=("$("$tool" installtime "$game" "$own" Many.gck)")
-    rm -rf "$work/floor" && mkdir -p "$work/floor"
+    # Emptied, not made anew, as KRVTemp is: a new folder may land where the file system
+    # happens to allocate faster, which would measure the file system's mood, not the tools.
+    mkdir -p "$work/floor" && find "$work/floor" -type f -delete
     floor+=("$(bench_time 1 unzip -qjo "$archive" -d "$work/floor")")
   done
   rm -rf "$work/floor"

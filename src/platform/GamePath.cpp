@@ -94,6 +94,19 @@ std::string ResolvePath(std::string_view path)
     if (slashed.empty() || sys::LinkStatus(slashed, status))
         return slashed;
 
+    // A name in a lent folder: the lender resolved the folder, so only the name is looked up.
+    if (const size_t slash = slashed.rfind('/'); !t_loans.empty() && slash != std::string::npos &&
+                                                 slash > 0 && slash + 1 < slashed.size()) {
+        const std::string_view folder(slashed.data(), slash);
+        const std::string_view name = std::string_view(slashed).substr(slash + 1);
+        for (auto loan = t_loans.rbegin(); loan != t_loans.rend(); ++loan) {
+            if (loan->folder == folder && name != "." && name != "..") {
+                const std::optional<std::string> found = loan->names->Find(name);
+                return std::string(folder) + "/" + (found ? *found : std::string(name));
+            }
+        }
+    }
+
     const bool absolute = slashed.front() == '/';
     const bool trailingSlash = slashed.back() == '/';
     std::string resolved = absolute ? "/" : "";
