@@ -82,7 +82,6 @@ bool CKorvane::RestoreHeldGame() {
     platform::FileSystem& files = platform::Files();
     const std::string backupFolder = g_strGiantsDir + "\\KRVBackup";
     files.CreateDirectory(backupFolder);
-    const ExactGameFolders exact;
 
     // What a killed extraction left unpacked is no part of the game, and a later installation
     // would otherwise take it for the modpack's.
@@ -113,6 +112,9 @@ bool CKorvane::RestoreHeldGame() {
     for (const char* folder : {"\\KRVBackup", "\\bin", "\\bin\\Override"})
         SweepTemporaryFiles(g_strGiantsDir + folder);
 
+    // From here on, names are those Korvane recorded; the game's own files above (its text and
+    // world list) are found in whatever case the game has them.
+    const ExactGameFolders exact;
     if (listed) {
         bool allGone = true;
         for (const std::string& name : added)

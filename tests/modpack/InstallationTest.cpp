@@ -168,6 +168,8 @@ TEST_F(InstallationTest, CaseVariantsOfFoldersAndFilesComeBackByteIdentical) {
     // modpack that brings a third case of that name and a file restoration treats as Korvane's.
     m_dir.WriteFile("Giants/bin/override/Other.tga", "other folder");
     m_dir.WriteFile("Giants/bin/Override/sky.tga", "twin sky");
+    // The game's own files keep being found in the case the game has them.
+    ASSERT_EQ(rename(Game("bin/worldlist.bin").c_str(), Game("bin/WorldList.bin").c_str()), 0);
     const auto original = GameSnapshot();
     AddModpack("Pack.gck", {{"SKY.TGA", "new sky"},
                             {"Added.tga", "added"},
