@@ -35,11 +35,32 @@ make_modpack() {
   rm -rf "$work"
 }
 
+# The demo sandbox of the settings file in use: the usual settings get "demo", every other
+# KORVANE_REGISTRY a sandbox of its own, so that a second player never shares the first one's game
+# folder (whose installed modpack the first one's game is using).
+demo_sandbox() {
+  local data="${XDG_DATA_HOME:-$HOME/.local/share}/korvane"
+  local usual="${XDG_CONFIG_HOME:-$HOME/.config}/korvane/registry.reg"
+  local settings="${KORVANE_REGISTRY:-$usual}"
+  settings=$(realpath -m -- "$settings")
+  if [[ "$settings" == "$(realpath -m -- "$usual")" ]]; then
+    echo "$data/demo"
+  else
+    local name
+    name=$(basename -- "$settings" .reg | tr -c 'A-Za-z0-9_.\n-' '_')
+    echo "$data/demo-$name-$(printf '%s' "$settings" | sha1sum | cut -c1-8)"
+  fi
+}
+
 seed_demo() {
-  local sandbox="${XDG_DATA_HOME:-$HOME/.local/share}/korvane/demo"
+  local sandbox
+  sandbox=$(demo_sandbox)
   local game="$sandbox/Giants" own="$sandbox/Korvane"
   mkdir -p "$game/bin" "$own/Modpacks"
-  cp "$demo_game" "$game/giants.exe"
+  # Put in place by rename: a stand-in game that is running cannot be written over ("Text file
+  # busy"), but its name can take a new file.
+  cp "$demo_game" "$game/.giants.exe.new"
+  mv -f "$game/.giants.exe.new" "$game/giants.exe"
   write_worldlist "$game/bin/worldlist.bin"
   write_worldlist "$own/worldlist.bin"
   write_worldlist "$own/KRVworldlist.bin"
@@ -59,7 +80,9 @@ seed_demo() {
   echo "No Korvane settings were found, so a demo sandbox was made in $sandbox:"
   echo "  game folder $game (its giants.exe is a stand-in that shows how it was started),"
   echo "  Korvane's folder $own with three sample modpacks."
-  echo "Host one, or start a second ./run.sh and join 127.0.0.1. To use a real game instead:"
+  echo "Host one. To join it as a second player, start a second Korvane with settings of its own"
+  echo "(it gets its own demo sandbox): KORVANE_REGISTRY=\"\$HOME/.config/korvane/player2.reg\" ./run.sh"
+  echo "and press Join with the address 127.0.0.1 there. To use a real game instead:"
   echo "  $reg add \"HKCU\\Software\\PlanetMoon\\Giants\" /v DestDir /d /path/to/Giants /f"
 }
 

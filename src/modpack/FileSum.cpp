@@ -72,7 +72,11 @@ uint64_t SumBlock(const unsigned char* data, size_t size) {
 uint32_t GetFileSum(std::string path) {
     Log("GetFileSum (\"" + path + "\")");
     platform::sys::FileDescriptor file = platform::sys::Open(platform::ResolvePath(path), O_RDONLY);
-    if (!file.IsOpen()) {
+    struct stat status {};
+    // Opening a folder succeeds on Linux, and reading it fails at once: it would pass for an
+    // empty file, whose sum 0 is also the sum of a failure.
+    if (!file.IsOpen() || !platform::sys::FileStatus(file.Get(), status) ||
+        !S_ISREG(status.st_mode)) {
         platform::ShowMessage("There was an error opening the zip file for checksum",
                               platform::kErrorCaption);
         return 0;
@@ -92,6 +96,29 @@ uint32_t GetFileSum(std::string path) {
     return sum;
 }
 
+std::vector<Leftover> DeleteFilesIn(const std::string& path) {
+    platform::FileSystem& files = platform::Files();
+    const auto entries = files.ListDirectory(path);
+    if (!entries)
+        return {Leftover{{}, platform::LastErrorText()}};
+    std::vector<Leftover> left;
+    for (const platform::DirEntry& entry : *entries) {
+        // A backslash would read as a folder separator; no file of ours is named so.
+        if (entry.isDirectory || entry.name.find('\\') != std::string::npos)
+            continue;
+        if (!files.DeleteFile(path + "\\" + entry.name) && platform::LastError() != ENOENT)
+            left.push_back({entry.name, platform::LastErrorText()});
+    }
+    return left;
+}
+
+std::string LeftoverMessage(const std::string& path, const Leftover& leftover) {
+    if (leftover.name.empty())
+        return "Couldn't empty directory " + path + " (" + leftover.reason + ")";
+    return "Couldn't empty directory " + path + ": " + leftover.name + " cannot be deleted (" +
+           leftover.reason + ")";
+}
+
 bool RemoveFiles(std::string path) {
     Log("RemoveFiles (\"" + path + "\")");
     platform::FileSystem& files = platform::Files();
@@ -102,18 +129,9 @@ bool RemoveFiles(std::string path) {
     }
     // A folder that cannot be emptied must not pass for an empty one: whatever stays would be
     // installed or published with the next modpack.
-    bool emptied = false;
-    if (const auto entries = files.ListDirectory(path)) {
-        emptied = true;
-        for (const platform::DirEntry& entry : *entries) {
-            // A backslash would read as a folder separator; no file of ours is named so.
-            if (entry.isDirectory || entry.name.find('\\') != std::string::npos)
-                continue;
-            if (!files.DeleteFile(path + "\\" + entry.name) && platform::LastError() != ENOENT)
-                emptied = false;
-        }
-    }
-    if (!emptied)
-        platform::ShowMessage("Couldn't empty directory " + path, platform::kErrorCaption);
-    return emptied;
+    const std::vector<Leftover> left = DeleteFilesIn(path);
+    if (left.empty())
+        return true;
+    platform::ShowMessage(LeftoverMessage(path, left.front()), platform::kErrorCaption);
+    return false;
 }

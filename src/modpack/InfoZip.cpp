@@ -3,9 +3,11 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "platform/MessageBoxes.h"
@@ -13,6 +15,12 @@
 namespace {
 
 constexpr const char* kLibraryName = "libunzdll.so";
+// The record promises the library at least this much room for the archive's path.
+constexpr size_t kArchivePathBuffer = 260;
+
+// The report of the wrapper whose Execute is running on this thread; the library calls back on
+// the caller's thread, inside UnzDllExec.
+thread_local InfoZip::Report* t_report = nullptr;
 
 std::function<void(const std::string&)>& MemberObserver() {
     static std::function<void(const std::string&)> observer;
@@ -95,13 +103,41 @@ void InfoZip::PrepareCommand(UnzipCommand& command) {
     command.patternCount = 0;
     command.archivePath = nullptr;
     command.seven = 7;
+    command.byteLimit = 0;
 }
 
 bool InfoZip::Execute(UnzipCommand& command) {
     if (!m_library || !m_exec)
         return false;
+    m_report = {};
+    t_report = &m_report;
     m_exec(&command);
+    t_report = nullptr;
     return true;
+}
+
+bool InfoZip::Unzip(const std::string& archivePath, const std::vector<std::string>& patterns,
+                    uint64_t byteLimit) {
+    auto command = std::make_unique<UnzipCommand>();
+    PrepareCommand(*command);
+    // Flag words 40 = 1 and 56 = 0 (PrepareCommand writes 0 and 1) are what the original call
+    // sites wrote over the defaults, and 60 = 1 is PrepareCommand's own; they go to the library
+    // as UNZDLL.DLL received them. Ours reads none of them: it always extracts (never only tests
+    // or lists), always drops the members' folder parts and always overwrites without asking,
+    // which is what those settings asked of UNZDLL.DLL at both call sites.
+    command->flag40 = 1;
+    command->flag56 = 0;
+    std::string path = archivePath;
+    path.reserve(kArchivePathBuffer);
+    command->archivePath = path.data();
+    std::vector<std::string> names(patterns.begin(), patterns.end());
+    names.resize(std::min<size_t>(names.size(), kUnzipMaxPatterns - 1));
+    for (size_t i = 0; i < names.size(); ++i)
+        command->patterns[i] = names[i].data();
+    command->patterns[names.size()] = nullptr;
+    command->patternCount = static_cast<uint32_t>(names.size());
+    command->byteLimit = byteLimit;
+    return Execute(*command);
 }
 
 bool InfoZip::FinalizeUnzip() {
@@ -117,9 +153,15 @@ extern "C" int UnzipCallback(UnzipMessage* message) {
     if (!message)
         return 0;
     if (message->errorCode == 0) {
+        if (t_report)
+            t_report->written.emplace_back(message->text);
         if (MemberObserver())
             MemberObserver()(message->text);
         return 0;
+    }
+    if (t_report) {
+        ++t_report->errors;
+        t_report->tooLarge = t_report->tooLarge || message->errorCode == kUnzipErrorTooLarge;
     }
     char text[1024];
     const int length = static_cast<int>(strnlen(message->text, sizeof message->text));

@@ -8,6 +8,7 @@
 // there, so tests can name a missing file); the private library folder of the installed layout
 // relative to the executable (bin/../lib/<triplet>/korvane); beside the executable; and, for a program run
 // from its build tree, the library built there.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,7 +16,7 @@
 #include "modpack/UnzipCommand.h"
 
 class InfoZip {
-public:
+  public:
     InfoZip() = default;
     ~InfoZip();
     InfoZip(const InfoZip&) = delete;
@@ -30,6 +31,22 @@ public:
     bool Execute(UnzipCommand& command);
     bool FinalizeUnzip();
 
+    // The one extraction both callers make: every member of `archivePath` whose name matches one
+    // of `patterns` (every member when there is none) into the current directory, writing at most
+    // `byteLimit` bytes in all (0: no limit). False only when the library is not held; what went
+    // wrong inside is in LastReport().
+    bool Unzip(const std::string& archivePath, const std::vector<std::string>& patterns,
+               uint64_t byteLimit = 0);
+
+    // What the library said through UnzipCallback during the last Execute of this wrapper: the
+    // errors were shown to the player as they came, and the caller decides whether to go on.
+    struct Report {
+        int errors = 0;
+        bool tooLarge = false;            // the extraction passed its byte limit
+        std::vector<std::string> written; // the files it wrote, in order
+    };
+    const Report& LastReport() const { return m_report; }
+
     // The places the library is looked for, in order.
     static std::vector<std::string> LibraryCandidates();
 
@@ -37,10 +54,11 @@ public:
     // test can stop the process in the middle of an extraction. Null (the default) does nothing.
     static void SetMemberObserver(std::function<void(const std::string&)> observer);
 
-private:
+  private:
     void* m_library = nullptr;
     GetUnzDllVersionFn m_getVersion = nullptr;
     UnzDllExecFn m_exec = nullptr;
+    Report m_report;
 };
 
 // The library's callback: shows "Zip error %d:\n%s" for every message with a non-zero error

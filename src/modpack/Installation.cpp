@@ -12,12 +12,17 @@
 //    atomic, so no moment shows a torn game file.
 //  - Names that an unfinished restoration left in RemoveList.txt stay listed, and their files are
 //    never taken for the game's own.
+//  - Every file is replaced or added under the exact name the folder's listing gave, so of two
+//    game files that differ only in case, the one replaced is the one backed up.
+//  - An extraction that could not write every member (damaged or encrypted data, a full disk)
+//    stops the installation before a file moves; the player has seen the library's message.
 #include <algorithm>
 #include <cerrno>
 #include <memory>
 
 #include "app/RunLog.h"
 #include "app/Settings.h"
+#include "modpack/GameFolders.h"
 #include "modpack/InfoZip.h"
 #include "modpack/Korvane.h"
 #include "modpack/RemoveList.h"
@@ -25,41 +30,46 @@
 #include "platform/GamePath.h"
 #include "platform/MessageBoxes.h"
 
+using platform::ShowError;
+
 namespace {
 
-constexpr size_t kArchivePathBuffer = 260; // the library's record promises at least this much
-
-bool EndsWith(const std::string& lower, const char* suffix) {
-    return lower.ends_with(suffix);
-}
-
-// Files that live in bin rather than bin\Override, by their last four characters.
-bool BelongsInBin(const std::string& fileName) {
-    const std::string lower = platform::ToLower(fileName);
-    return EndsWith(lower, ".abx") || EndsWith(lower, ".bin") || EndsWith(lower, ".gzp");
+bool IsBinFile(const std::string& fileName) {
+    return platform::ToLower(fileName).ends_with(".bin");
 }
 
 bool IsInstallable(const std::string& fileName) {
-    return fileName.size() > 4 && !EndsWith(platform::ToLower(fileName), ".abx") &&
-           platform::IsPlainFileName(fileName);
+    return fileName.size() > 4 && !platform::ToLower(fileName).ends_with(".abx") &&
+           platform::IsPlainFileName(fileName) && !IsReservedName(fileName);
 }
 
 std::string CompanionOf(const std::string& binName) {
     return binName.substr(0, binName.size() - 3) + "abx";
 }
 
-void ShowError(const std::string& text) {
-    platform::ShowMessage(text, platform::kErrorCaption);
+void ShowGameFolderBusy() {
+    ShowError("Another Korvane has a modpack installed in the game folder " + g_strGiantsDir +
+              " and its game may be running. Wait until that game has ended, or give this "
+              "Korvane a game folder of its own.");
 }
 
 } // namespace
 
-std::string CKorvane::DestinationFolder(const std::string& fileName) {
-    return g_strGiantsDir + (BelongsInBin(fileName) ? "\\bin\\" : "\\bin\\Override\\");
+bool CKorvane::CheckGameFolderFree() {
+    if (!m_gameLock.HeldElsewhere(g_strGiantsDir))
+        return true;
+    ShowGameFolderBusy();
+    return false;
 }
 
 bool CKorvane::InstallLevel(const CLevelInfo& info) {
     Log("CKorvane::InstallLevel(\"" + info.fileName + "\")");
+    // Held until the restoration that ends this installation; a failure below restores, which
+    // lets go of it. Restoring after a refusal here would take the other Korvane's modpack away.
+    if (m_gameLock.Acquire(g_strGiantsDir) == GameFolderLock::Result::Busy) {
+        ShowGameFolderBusy();
+        return false;
+    }
     if (!ExtractModpack(info) || !EditWorldlist(info)) {
         RestoreGiants();
         return false;
@@ -68,8 +78,20 @@ bool CKorvane::InstallLevel(const CLevelInfo& info) {
     return true;
 }
 
+void CKorvane::ForgetInstallationState() {
+    m_loans.clear(); // before the indexes they lend
+    m_folders.clear();
+}
+
 bool CKorvane::ExtractModpack(const CLevelInfo& info) {
     Log("CKorvane::ExtractModpack(\"" + info.fileName + "\")");
+    // The folder indexes and their loans to the path layer are this installation's alone.
+    struct Forget {
+        CKorvane* engine;
+        ~Forget() { engine->ForgetInstallationState(); }
+    } forget{this};
+    ForgetInstallationState();
+
     InfoZip zip;
     platform::FileSystem& files = platform::Files();
     const std::string temp = g_strGiantsDir + "\\KRVTemp";
@@ -77,7 +99,8 @@ bool CKorvane::ExtractModpack(const CLevelInfo& info) {
     files.CreateDirectory(g_strGiantsDir + "\\bin\\Override");
     // Backups need their folder even when no restoration has run since it was lost.
     files.CreateDirectory(g_strGiantsDir + "\\KRVBackup");
-    // Extracting into whatever folder happens to be current could put files anywhere.
+    // Extracting into whatever folder happens to be current could put files anywhere, and a
+    // file that stayed in KRVTemp would be installed as the modpack's.
     if (!RemoveFiles(temp))
         return false;
 
@@ -85,20 +108,16 @@ bool CKorvane::ExtractModpack(const CLevelInfo& info) {
         platform::ShowMessage("Must be initialized", platform::kAppTitle);
         return false;
     }
-    auto command = std::make_unique<UnzipCommand>();
-    zip.PrepareCommand(*command);
-    std::string archivePath =
-        platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + info.fileName);
-    archivePath.reserve(kArchivePathBuffer);
-    command->flag40 = 1;
-    command->flag56 = 0;
-    command->patternCount = 0;
-    command->archivePath = archivePath.data();
-    zip.Execute(*command);
+    zip.Unzip(platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + info.fileName), {});
     zip.FinalizeUnzip();
+    if (zip.LastReport().errors > 0) {
+        // The library told the player what it could not write; a game started with part of
+        // the modpack would be neither the host's game nor the player's own.
+        Log("Extraction failed, installation stopped");
+        return false;
+    }
 
     m_removeList.clear();
-    m_folders.clear();
     m_recorded.clear();
     m_recordedNames.clear();
     const auto leftover = files.ReadFile(g_strKorvaneDir + "\\RemoveList.txt");
@@ -107,10 +126,13 @@ bool CKorvane::ExtractModpack(const CLevelInfo& info) {
         return false;
     }
     m_leftoverNames = leftover ? ParseRemoveList(*leftover) : std::vector<std::string>{};
+    m_leftover = {m_leftoverNames.begin(), m_leftoverNames.end()};
     if (!files.SetCurrentDirectory(temp)) {
         ShowError("Could not change to KRVTemp directory");
         return false;
     }
+    // Without the list of what was extracted nothing can be installed, and the game must not
+    // start as if the modpack were in place.
     const auto entries = files.ListDirectory(temp);
     if (!entries) {
         ShowError("Could not read the KRVTemp directory");
@@ -141,30 +163,54 @@ bool CKorvane::BackupAndCopy(const std::string& fileName) {
         platform::Files().DeleteFile(g_strGiantsDir + "\\KRVTemp\\" + fileName);
         return true;
     }
-    if (!InstallFile(fileName, DestinationFolder(fileName)))
+    if (!InstallFile(fileName, IndexOf(GameFolderFor(fileName))))
         return false;
-    if (EndsWith(platform::ToLower(fileName), ".bin") && !InstallCompanion(CompanionOf(fileName)))
+    if (IsBinFile(fileName) && !InstallCompanion(CompanionOf(fileName)))
         return false;
     return true;
 }
 
-CKorvane::FolderIndex* CKorvane::IndexOf(const std::string& folder) {
-    if (auto known = m_folders.find(folder); known != m_folders.end())
-        return &known->second;
-    const auto entries = platform::Files().ListDirectory(folder);
-    if (!entries) {
-        ShowError("Could not read the folder " + folder);
-        return nullptr;
+FolderIndex& CKorvane::IndexOf(const std::string& folder, bool exact) {
+    std::unique_ptr<FolderIndex>& slot = m_folders[folder];
+    if (slot)
+        return *slot;
+    slot = std::make_unique<FolderIndex>();
+    slot->windowsPath = folder;
+    slot->path = platform::ResolvePath(folder);
+    while (slot->path.size() > 1 && slot->path.back() == '/')
+        slot->path.pop_back();
+    slot->exact = exact;
+    // A folder that cannot be read does not stop the installation: each name is then looked for
+    // on its own, which finds every file of that exact name.
+    if (const auto entries = platform::Files().ListDirectory(folder)) {
+        slot->listed = true;
+        slot->entries.reserve(entries->size());
+        for (const platform::DirEntry& entry : *entries) {
+            // Of names that differ only in case, the path layer resolves to the smallest; so do
+            // we, and that one is the file replaced and backed up.
+            auto [it, added] = slot->entries.try_emplace(
+                slot->KeyOf(entry.name), FolderIndex::Entry{entry.name, entry.isDirectory});
+            if (!added && entry.name < it->second.name)
+                it->second = {entry.name, entry.isDirectory};
+        }
     }
-    FolderIndex index;
-    for (const platform::DirEntry& entry : *entries) {
-        // Of names that differ only in case, the path layer resolves to the smallest; so do we.
-        auto [it, added] = index.try_emplace(platform::ToLower(entry.name),
-                                             FolderEntry{entry.name, entry.isDirectory});
-        if (!added && entry.name < it->second.name)
-            it->second = {entry.name, entry.isDirectory};
+    m_loans.push_back(std::make_unique<platform::LentFolderNames>(slot->path, *slot));
+    return *slot;
+}
+
+std::optional<FolderIndex::Entry> CKorvane::Existing(FolderIndex& index, const std::string& name) {
+    if (index.listed) {
+        const auto found = index.entries.find(index.KeyOf(name));
+        if (found == index.entries.end())
+            return std::nullopt;
+        return found->second;
     }
-    return &m_folders.emplace(folder, std::move(index)).first->second;
+    platform::FileSystem& files = platform::Files();
+    const std::string path = index.path + "/" + name;
+    if (!files.Exists(path))
+        return std::nullopt;
+    // Only a folder can be listed.
+    return FolderIndex::Entry{name, files.ListDirectory(path).has_value()};
 }
 
 bool CKorvane::PlanAdditions(const std::vector<std::string>& fileNames) {
@@ -172,25 +218,19 @@ bool CKorvane::PlanAdditions(const std::vector<std::string>& fileNames) {
     for (const std::string& name : fileNames) {
         if (!IsInstallable(name))
             continue;
-        FolderIndex* index = IndexOf(DestinationFolder(name));
-        if (!index)
-            return false;
-        if (!index->contains(platform::ToLower(name)))
+        if (!Existing(IndexOf(GameFolderFor(name)), name))
             planned.push_back(name);
-        if (!EndsWith(platform::ToLower(name), ".bin"))
+        if (!IsBinFile(name))
             continue;
-        FolderIndex* bin = IndexOf(g_strGiantsDir + "\\bin\\");
-        if (!bin)
-            return false;
         const std::string companion = CompanionOf(name);
-        if (!bin->contains(platform::ToLower(companion)))
+        if (!Existing(IndexOf(g_strGiantsDir + "\\bin\\"), companion))
             planned.push_back(companion);
     }
     if (planned.empty())
         return true;
     for (const std::string& name : planned) {
         if (m_recorded.insert(platform::ToLower(name)).second)
-            m_recordedNames.insert(m_recordedNames.begin(), name);
+            m_recordedNames.push_front(name);
     }
     if (!WriteRemoveList(m_recordedNames)) {
         ShowError("Could not open RemoveList.txt");
@@ -202,7 +242,7 @@ bool CKorvane::PlanAdditions(const std::vector<std::string>& fileNames) {
 bool CKorvane::RecordAddition(const std::string& fileName) {
     if (m_recorded.contains(platform::ToLower(fileName)))
         return true;
-    m_recordedNames.insert(m_recordedNames.begin(), fileName);
+    m_recordedNames.push_front(fileName);
     m_recorded.insert(platform::ToLower(fileName));
     if (WriteRemoveList(m_recordedNames))
         return true;
@@ -210,76 +250,78 @@ bool CKorvane::RecordAddition(const std::string& fileName) {
     return false;
 }
 
-bool CKorvane::WriteRemoveList(std::vector<std::string> names) {
+bool CKorvane::WriteRemoveList(const std::deque<std::string>& names) {
     // Names an earlier installation left listed (its restoration could not delete them) stay
     // listed, so that a later restoration still removes them.
+    std::vector<std::string> all(names.begin(), names.end());
     std::set<std::string> listed;
     for (const std::string& name : names)
         listed.insert(platform::ToLower(name));
     for (const std::string& name : m_leftoverNames) {
         if (listed.insert(platform::ToLower(name)).second)
-            names.push_back(name);
+            all.push_back(name);
     }
-    return platform::Files().WriteFile(g_strKorvaneDir + "\\RemoveList.txt",
-                                       FormatRemoveList(names));
+    return platform::Files().WriteFile(g_strKorvaneDir + "\\RemoveList.txt", FormatRemoveList(all));
 }
 
-CKorvane::Backup CKorvane::BackupGameFile(const std::string& folder,
-                                          const std::string& nameOnDisk) {
+CKorvane::Backup CKorvane::BackupGameFile(FolderIndex& folder, const std::string& nameOnDisk) {
     platform::FileSystem& files = platform::Files();
     // A file an earlier installation added is not the game's: it stays listed, and restoration
     // deletes it, so there is nothing to keep.
-    const std::string key = platform::ToLower(nameOnDisk);
-    if (std::any_of(m_leftoverNames.begin(), m_leftoverNames.end(),
-                    [&](const std::string& name) { return platform::ToLower(name) == key; }))
+    if (m_leftover.contains(nameOnDisk))
         return Backup::Kept;
-    const std::string backup = g_strGiantsDir + "\\KRVBackup\\" + nameOnDisk;
+    FolderIndex& backups = IndexOf(g_strGiantsDir + "\\KRVBackup", true);
     // A backup made earlier holds the game's own file; the game's current one may be a modpack's.
-    if (files.Exists(backup))
+    if (Existing(backups, nameOnDisk))
         return Backup::Kept;
+    const std::string source = folder.path + "/" + nameOnDisk;
+    const std::string backup = backups.path + "/" + nameOnDisk;
     // Neither form ever replaces an existing backup.
-    if (files.MoveFile(folder + nameOnDisk, backup))
-        return Backup::Moved;
-    if (files.CopyFile(folder + nameOnDisk, backup, platform::Overwrite::No))
-        return Backup::Copied;
-    ShowError("Could not back up " + folder + nameOnDisk + ", the game was left unchanged");
-    return Backup::Failed;
+    Backup made = Backup::Failed;
+    if (files.MoveFile(source, backup))
+        made = Backup::Moved;
+    else if (files.CopyFile(source, backup, platform::Overwrite::No))
+        made = Backup::Copied;
+    if (made == Backup::Failed) {
+        ShowError("Could not back up " + folder.windowsPath + nameOnDisk +
+                  ", the game was left unchanged");
+        return made;
+    }
+    backups.Add(nameOnDisk);
+    return made;
 }
 
-bool CKorvane::InstallFile(const std::string& fileName, const std::string& folder) {
+bool CKorvane::InstallFile(const std::string& fileName, FolderIndex& folder) {
     platform::FileSystem& files = platform::Files();
-    FolderIndex* index = IndexOf(folder);
-    if (!index)
-        return false;
     const std::string source = g_strGiantsDir + "\\KRVTemp\\" + fileName;
-    const std::string key = platform::ToLower(fileName);
-    const auto existing = index->find(key);
+    const auto existing = Existing(folder, fileName);
     bool moved = false;
 
-    if (existing == index->end()) {
-        const std::string target = folder + fileName;
+    if (!existing) {
+        const std::string target = folder.path + "/" + fileName;
         if (!RecordAddition(fileName))
             return false;
         moved = files.MoveFile(source, target);
         if (!moved && !files.CopyFile(source, target, platform::Overwrite::No)) {
-            ShowError("Could not create " + target);
+            ShowError("Could not create " + folder.windowsPath + fileName);
             return false;
         }
-        index->emplace(key, FolderEntry{fileName, false});
+        folder.Add(fileName);
         m_removeList.push_front(fileName);
     } else {
-        const std::string target = folder + existing->second.name;
-        if (existing->second.isDirectory) {
-            ShowError("Could not create " + target);
+        // The name on disk, which the folder keeps resolving to once the game's file is away.
+        const std::string target = folder.path + "/" + existing->name;
+        if (existing->isDirectory) {
+            ShowError("Could not create " + folder.windowsPath + existing->name);
             return false;
         }
-        const Backup backup = BackupGameFile(folder, existing->second.name);
+        const Backup backup = BackupGameFile(folder, existing->name);
         if (backup == Backup::Failed)
             return false;
         // Once the game's file went to KRVBackup its name is free, and a rename fills it.
         moved = backup == Backup::Moved && files.MoveFile(source, target);
         if (!moved && !files.CopyFile(source, target, platform::Overwrite::Yes)) {
-            ShowError("Could not create " + target);
+            ShowError("Could not create " + folder.windowsPath + existing->name);
             return false;
         }
     }
@@ -290,9 +332,9 @@ bool CKorvane::InstallFile(const std::string& fileName, const std::string& folde
 
 bool CKorvane::InstallCompanion(const std::string& companion) {
     platform::FileSystem& files = platform::Files();
-    const std::string folder = g_strGiantsDir + "\\bin\\";
+    FolderIndex& folder = IndexOf(g_strGiantsDir + "\\bin\\");
     const std::string master = g_strKorvaneDir + "\\Master.abx";
-    std::string failure = "Could not create " + folder + companion;
+    std::string failure = "Could not create " + g_strGiantsDir + "\\bin\\" + companion;
     // Every companion is a copy of Master.abx; when that is what is missing, the target alone
     // would send the player looking in the wrong place.
     if (!files.Exists(master))
@@ -300,30 +342,26 @@ bool CKorvane::InstallCompanion(const std::string& companion) {
             "\nMaster.abx is missing from Korvane's own folder: " + platform::ResolvePath(master) +
             "\nIt comes with Korvane's Windows installation; copy it there from a Korvane "
             "installed under Windows or Wine (Setup... takes it over when it finds one).";
-    FolderIndex* index = IndexOf(folder);
-    if (!index)
-        return false;
-    const std::string key = platform::ToLower(companion);
-    const auto existing = index->find(key);
+    const auto existing = Existing(folder, companion);
 
-    if (existing == index->end()) {
+    if (!existing) {
         if (!RecordAddition(companion))
             return false;
-        if (!files.CopyFile(master, folder + companion, platform::Overwrite::No)) {
+        if (!files.CopyFile(master, folder.path + "/" + companion, platform::Overwrite::No)) {
             ShowError(failure);
             return false;
         }
-        index->emplace(key, FolderEntry{companion, false});
+        folder.Add(companion);
         m_removeList.push_front(companion);
         return true;
     }
-    if (existing->second.isDirectory) {
+    if (existing->isDirectory) {
         ShowError(failure);
         return false;
     }
-    if (BackupGameFile(folder, existing->second.name) == Backup::Failed)
+    if (BackupGameFile(folder, existing->name) == Backup::Failed)
         return false;
-    if (!files.CopyFile(master, folder + existing->second.name, platform::Overwrite::Yes)) {
+    if (!files.CopyFile(master, folder.path + "/" + existing->name, platform::Overwrite::Yes)) {
         ShowError(failure);
         return false;
     }

@@ -1,8 +1,8 @@
 // The engine object and the catalogue: reading a modpack's .krv information out of its archive.
 #include "modpack/Korvane.h"
 
-#include <memory>
 #include <optional>
+#include <set>
 
 #include "app/RunLog.h"
 #include "app/Settings.h"
@@ -13,8 +13,6 @@
 #include "platform/WindowsText.h"
 
 namespace {
-
-constexpr size_t kArchivePathBuffer = 260;
 
 // Every two-character sequence backslash-n becomes a line break.
 std::string ExpandLineBreaks(const std::string& text) {
@@ -67,34 +65,38 @@ bool CKorvane::GetKRVInfoFromGCK(std::string fileName, CLevelInfo& info) {
     };
 
     files.CreateDirectory(temp);
-    // Extracting into whatever folder happens to be current could scatter .krv files anywhere;
-    // RemoveFiles has told the player why, so stop here.
-    if (!RemoveFiles(temp))
+    // Extracting into whatever folder happens to be current could scatter .krv files anywhere.
+    if (!files.SetCurrentDirectory(temp)) {
+        platform::ShowMessage("Couldn't change directory to " + temp, platform::kErrorCaption);
         return false;
+    }
+    // A file that will not go is told once per run, not once per archive: only what this
+    // extraction writes is read below, so a stale .krv is never taken for the archive's.
+    ReportLeftovers(temp, DeleteFilesIn(temp));
 
     if (!zip.InitializeUnzip())
         return raise("Must be initialized (zip/unzip.dll problem)");
     Log("InfoZip.InitializeUnzip()");
-    auto command = std::make_unique<UnzipCommand>();
-    zip.PrepareCommand(*command);
-    std::string archivePath = platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + fileName);
-    archivePath.reserve(kArchivePathBuffer);
-    std::string patternBuffer = pattern;
-    command->flag40 = 1;
-    command->flag56 = 0;
-    command->patternCount = 1;
-    command->patterns[0] = patternBuffer.data();
-    command->patterns[1] = nullptr;
-    command->archivePath = archivePath.data();
-    zip.Execute(*command);
+    zip.Unzip(platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + fileName), {pattern},
+              kInfoByteLimit);
     Log("InfoZip.Execute()");
     zip.FinalizeUnzip();
     Log("InfoZip.FinalizeUnzip()");
+    const InfoZip::Report& report = zip.LastReport();
+    if (report.tooLarge) {
+        // The library's message named the archive and the limit; a second one would only say
+        // again that the modpack is left out.
+        Log("Information larger than " + std::to_string(kInfoByteLimit) + " bytes");
+        DeleteFilesIn(temp);
+        return false;
+    }
 
+    const std::set<std::string> written(report.written.begin(), report.written.end());
     std::optional<std::string> infoName;
     if (const auto entries = files.ListDirectory(temp)) {
         for (const platform::DirEntry& entry : *entries) {
-            if (!entry.isDirectory && platform::MatchesPattern(entry.name, pattern)) {
+            if (!entry.isDirectory && written.contains(entry.name) &&
+                platform::MatchesPattern(entry.name, pattern)) {
                 infoName = entry.name;
                 break;
             }
@@ -120,7 +122,7 @@ bool CKorvane::GetKRVInfoFromGCK(std::string fileName, CLevelInfo& info) {
     Log(found.shareable ? "Shareable" : "Not shareable");
     found.comment = CommentOf(found.infoText);
     Log("Comment :\n" + found.comment);
-    RemoveFiles(temp);
+    DeleteFilesIn(temp);
 
     info.fileName = fileName;
     info.infoFileName = *infoName;
@@ -128,4 +130,11 @@ bool CKorvane::GetKRVInfoFromGCK(std::string fileName, CLevelInfo& info) {
     info.infoText = found.infoText;
     info.shareable = found.shareable;
     return true;
+}
+
+void CKorvane::ReportLeftovers(const std::string& folder, const std::vector<Leftover>& left) {
+    for (const Leftover& leftover : left) {
+        if (m_reportedLeftovers.insert(folder + "\\" + leftover.name).second)
+            platform::ShowMessage(LeftoverMessage(folder, leftover), platform::kErrorCaption);
+    }
 }

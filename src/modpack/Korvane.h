@@ -4,25 +4,36 @@
 // KRVBackup, the world list), so RestoreGiants can run at any time, also after a crash.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <list>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "modpack/FileSum.h"
+#include "modpack/GameFolderLock.h"
+#include "modpack/GameFolders.h"
 #include "modpack/LevelInfo.h"
 
 class JoinDialogs; // session/JoinDialogs.h: the host-check, information and progress dialogs
 class ModpackList; // session/ModpackList.h: the main dialog's list, as the join path sees it
 
 class CKorvane {
-public:
+  public:
     CKorvane();
     virtual ~CKorvane();
 
     // Catalogue: reads the .krv information of own + "\Modpacks\" + fileName into info.
     bool GetKRVInfoFromGCK(std::string fileName, CLevelInfo& info);
+    // The most bytes the catalogue extracts from one archive: its .krv files together. Real
+    // information files are a few hundred bytes (a comment and at most 31 worlds); a megabyte is
+    // a thousand times that, small enough to read at every start for every archive and to leave
+    // any disk alone, while an archive that inflates past it is left out of the list.
+    static constexpr uint64_t kInfoByteLimit = 1024 * 1024;
 
     // Installation and restoration.
     bool InstallLevel(const CLevelInfo& info);
@@ -37,6 +48,10 @@ public:
     bool RestoreGiants();
     bool RestoreOrBackup(const std::string& fileName);
 
+    // Host and Join ask first: false, after a message, while another Korvane has a modpack
+    // installed in the game folder (see GameFolderLock).
+    bool CheckGameFolderFree();
+
     // Join path: asks the host what it plays, downloads the modpack when needed, and leaves the
     // modpack to install selected in the list. Defined with the session code.
     bool DownloadLevel(ModpackList& list, std::string hostAddress, CLevelInfo& info);
@@ -49,29 +64,36 @@ public:
     bool m_bAutoJoined = false;
     std::list<std::string> m_removeList;
 
-private:
-    // What one installation knows about a destination folder: its entries by lower-cased name.
-    struct FolderEntry {
-        std::string name; // as on disk
-        bool isDirectory = false;
-    };
-    using FolderIndex = std::map<std::string, FolderEntry>;
+  private:
     // How a game file came to be safe before it is overwritten.
     enum class Backup { Failed, Kept, Moved, Copied };
 
-    FolderIndex* IndexOf(const std::string& folder);
-    static std::string DestinationFolder(const std::string& fileName);
+    // The index of a game folder for the running installation, read on first use.
+    FolderIndex& IndexOf(const std::string& folder, bool exact = false);
+    // The entry of `index` that a file named `name` would replace, if any.
+    std::optional<FolderIndex::Entry> Existing(FolderIndex& index, const std::string& name);
     bool PlanAdditions(const std::vector<std::string>& fileNames);
     bool RecordAddition(const std::string& fileName);
-    bool WriteRemoveList(std::vector<std::string> names);
-    Backup BackupGameFile(const std::string& folder, const std::string& nameOnDisk);
-    bool InstallFile(const std::string& fileName, const std::string& folder);
+    bool WriteRemoveList(const std::deque<std::string>& names);
+    Backup BackupGameFile(FolderIndex& folder, const std::string& nameOnDisk);
+    bool InstallFile(const std::string& fileName, FolderIndex& folder);
     bool InstallCompanion(const std::string& companion);
+    void ForgetInstallationState();
+    // RestoreGiants with the game folder's lock in hand.
+    bool RestoreHeldGame();
+
+    // Shows each file that emptying `folder` left behind, once per engine (that is, per run).
+    void ReportLeftovers(const std::string& folder, const std::vector<Leftover>& left);
 
     JoinDialogs* m_dialogs = nullptr;
+    // Held from InstallLevel to the end of the RestoreGiants that follows it.
+    GameFolderLock m_gameLock;
+    std::set<std::string> m_reportedLeftovers; // folder + "\" + name, already shown
     // State of the running installation, reset by ExtractModpack.
-    std::map<std::string, FolderIndex> m_folders; // destination folder -> its entries
-    std::set<std::string> m_recorded;             // lower-cased names on disk in RemoveList.txt
-    std::vector<std::string> m_recordedNames;     // the same, newest first
-    std::vector<std::string> m_leftoverNames;     // listed before this installation began
+    std::map<std::string, std::unique_ptr<FolderIndex>> m_folders; // by folder as the layout reads
+    std::vector<std::unique_ptr<platform::LentFolderNames>> m_loans; // m_folders lent to paths
+    std::set<std::string> m_recorded;           // lower-cased names in RemoveList.txt
+    std::deque<std::string> m_recordedNames;    // the same as written, newest first
+    std::vector<std::string> m_leftoverNames;   // listed before this installation began
+    std::unordered_set<std::string> m_leftover; // the same names, for lookups
 };

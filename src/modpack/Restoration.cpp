@@ -6,6 +6,7 @@
 
 #include "app/RunLog.h"
 #include "app/Settings.h"
+#include "modpack/GameFolders.h"
 #include "modpack/Korvane.h"
 #include "modpack/RemoveList.h"
 #include "platform/FileSystem.h"
@@ -14,19 +15,13 @@
 
 namespace {
 
-bool BelongsInBin(const std::string& fileName) {
-    const std::string lower = platform::ToLower(fileName);
-    return lower.ends_with(".abx") || lower.ends_with(".bin") || lower.ends_with(".gzp");
-}
-
 // Deletes one added file; true when it is gone (also when it was never there).
 bool RemoveAddedFile(const std::string& name) {
     // The list is our own file, but a name that could climb out of the game's folders is not
     // one we wrote, and nothing outside them is ours to delete.
     if (!platform::IsPlainFileName(name))
         return true;
-    const std::string folder = BelongsInBin(name) ? "\\bin\\" : "\\bin\\override\\";
-    return platform::Files().DeleteFile(g_strGiantsDir + folder + name) ||
+    return platform::Files().DeleteFile(GameFolderFor(name) + name) ||
            platform::LastError() == ENOENT;
 }
 
@@ -43,16 +38,68 @@ void SweepTemporaryFiles(const std::string& folder) {
     }
 }
 
+// Restoration deletes and puts back files under the exact names they were recorded with: of two
+// game files that differ only in case, only the one recorded is touched.
+class ExactGameFolders {
+  public:
+    ExactGameFolders()
+        : m_override(BaseName(platform::ResolvePath(g_strGiantsDir + "\\bin\\Override"))),
+          m_bin(Folder("\\bin"), m_inBin), m_overrideLoan(Folder("\\bin\\Override"), m_names),
+          m_backups(Folder("\\KRVBackup"), m_names) {}
+
+  private:
+    static std::string Folder(const char* relative) {
+        return platform::ResolvePath(g_strGiantsDir + relative);
+    }
+    static std::string BaseName(const std::string& path) {
+        return path.substr(path.rfind('/') + 1);
+    }
+
+    std::string m_override; // first: the names below are made from it
+    ExactNames m_names;
+    ExactNames m_inBin{m_override};
+    platform::LentFolderNames m_bin, m_overrideLoan, m_backups;
+};
+
 } // namespace
 
 bool CKorvane::RestoreGiants() {
     Log("CKorvane::RestoreGiants()");
+    // The game folder belongs to the Korvane that installed a modpack there until it restores;
+    // what lies on disk now is its installation, not something left by a crash.
+    if (m_gameLock.Acquire(g_strGiantsDir) == GameFolderLock::Result::Busy) {
+        Log("Game folder in use by another Korvane, restoration left to it");
+        return true;
+    }
+    struct Release {
+        GameFolderLock& lock;
+        ~Release() { lock.Release(); }
+    } release{m_gameLock};
+    return RestoreHeldGame();
+}
+
+bool CKorvane::RestoreHeldGame() {
     platform::FileSystem& files = platform::Files();
     const std::string backupFolder = g_strGiantsDir + "\\KRVBackup";
     files.CreateDirectory(backupFolder);
 
-    // The original text file is deleted only once it is back in place.
-    if (files.CopyFile(g_strGiantsDir + "\\bin\\GTextEnglish_orig.bin",
+    // What a killed extraction left unpacked is no part of the game, and a later installation
+    // would otherwise take it for the modpack's.
+    files.CreateDirectory(g_strGiantsDir + "\\KRVTemp");
+    DeleteFilesIn(g_strGiantsDir + "\\KRVTemp");
+
+    const std::string removeList = g_strKorvaneDir + "\\RemoveList.txt";
+    const auto listed = files.ReadFile(removeList);
+    const std::vector<std::string> added =
+        listed ? ParseRemoveList(*listed) : std::vector<std::string>{};
+
+    // Korvane itself never makes GTextEnglish_orig.bin; an older Korvane let a modpack add one,
+    // and that one must not replace the game's text. The original text file is deleted only once
+    // it is back in place.
+    const bool textAdded = std::any_of(
+        added.begin(), added.end(), [](const std::string& name) { return IsReservedName(name); });
+    if (!textAdded &&
+        files.CopyFile(g_strGiantsDir + "\\bin\\GTextEnglish_orig.bin",
                        g_strGiantsDir + "\\bin\\GTextEnglish.bin", platform::Overwrite::Yes))
         files.DeleteFile(g_strGiantsDir + "\\bin\\GTextEnglish_orig.bin");
     files.DeleteFile(g_strGiantsDir + "\\bin\\worldlist.bin.orig");
@@ -65,10 +112,12 @@ bool CKorvane::RestoreGiants() {
     for (const char* folder : {"\\KRVBackup", "\\bin", "\\bin\\Override"})
         SweepTemporaryFiles(g_strGiantsDir + folder);
 
-    const std::string removeList = g_strKorvaneDir + "\\RemoveList.txt";
-    if (const auto content = files.ReadFile(removeList)) {
+    // From here on, names are those Korvane recorded; the game's own files above (its text and
+    // world list) are found in whatever case the game has them.
+    const ExactGameFolders exact;
+    if (listed) {
         bool allGone = true;
-        for (const std::string& name : ParseRemoveList(*content))
+        for (const std::string& name : added)
             allGone = RemoveAddedFile(name) && allGone;
         // A file that could not be deleted stays listed, so the next restoration tries again.
         if (allGone)
@@ -79,6 +128,7 @@ bool CKorvane::RestoreGiants() {
         platform::ShowMessage("Could not change to KRVBackup directory", platform::kErrorCaption);
         return false;
     }
+    // Without the list of backups none can be put back, and the game must not pass for restored.
     const auto entries = files.ListDirectory(backupFolder);
     if (!entries) {
         platform::ShowMessage("Could not read the KRVBackup directory", platform::kErrorCaption);
@@ -97,11 +147,10 @@ bool CKorvane::RestoreOrBackup(const std::string& fileName) {
         return true;
     platform::FileSystem& files = platform::Files();
     const std::string backup = g_strGiantsDir + "\\KRVBackup\\" + fileName;
-    const std::string target =
-        g_strGiantsDir + (BelongsInBin(fileName) ? "\\bin\\" : "\\bin\\Override\\") + fileName;
-    // The backup is complete, so the modpack's file may go first; the backup then takes its
-    // place by rename. Should the rename fail, an atomic copy over the target does the same.
-    files.DeleteFile(target);
+    const std::string target = GameFolderFor(fileName) + fileName;
+    // The game's file is replaced only by something complete: the backup itself where the name
+    // is free (a rename that never replaces), or else an atomic copy over the modpack's file.
+    // Should both fail, the modpack's file stays and so does the backup, for the next run.
     if (files.MoveFile(backup, target))
         return true;
     if (!files.CopyFile(backup, target, platform::Overwrite::Yes)) {

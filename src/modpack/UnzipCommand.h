@@ -45,6 +45,10 @@ struct UnzipCommand {
     char* archivePath;                 // 68: full path, NUL-terminated
     uint32_t seven;                    // 72
     char* patterns[kUnzipMaxPatterns]; // 76: NUL-terminated name patterns
+    // Beyond the original record, so that its words keep their values: the most bytes this
+    // extraction may write in all (0: no limit). A member that would pass it is not kept, and
+    // the extraction ends there with kUnzipErrorTooLarge.
+    uint64_t byteLimit;
 };
 
 extern "C" {
@@ -62,4 +66,5 @@ enum UnzipError : int32_t {
     kUnzipErrorWrite = 5,     // the member could not be written (disk full, permissions)
     kUnzipErrorDirectory = 6, // the current directory cannot be listed
     kUnzipErrorCommand = 7,   // the command record is incomplete
+    kUnzipErrorTooLarge = 8,  // the members would pass the command's byte limit
 };

@@ -78,7 +78,9 @@ bool CKorvane::EditWorldlist(const CLevelInfo& info) {
     GetMapArray(info.infoText, names, types, count);
 
     platform::FileSystem& files = platform::Files();
-    const std::string target = g_strGiantsDir + "\\bin\\worldlist.bin";
+    // Named once, before the delete: the new list takes the name the game's list has on disk
+    // (WorldList.bin, say), which a lookup after the delete would no longer find.
+    const std::string target = platform::ResolvePath(g_strGiantsDir + "\\bin\\worldlist.bin");
     files.DeleteFile(target);
     if (count == 1) {
         files.CopyFile(g_strKorvaneDir + "\\KRVworldlist.bin", target, platform::Overwrite::Yes);

@@ -5,7 +5,9 @@
 #include "platform/WindowsText.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -41,7 +43,41 @@ std::optional<std::string> FindIgnoringCase(const std::string& directory, std::s
     return best;
 }
 
+struct Loan {
+    std::string folder;
+    const FolderNames* names;
+};
+// Few at a time (an installation lends three folders), so a list searched from the newest.
+thread_local std::vector<Loan> t_loans;
+
+std::optional<std::string> FindInFolder(const std::string& directory, std::string_view wanted)
+{
+    for (auto loan = t_loans.rbegin(); loan != t_loans.rend(); ++loan) {
+        if (loan->folder == directory)
+            return loan->names->Find(wanted);
+    }
+    return FindIgnoringCase(directory, wanted);
+}
+
 } // namespace
+
+LentFolderNames::LentFolderNames(std::string folder, const FolderNames& names)
+    : m_folder(std::move(folder)), m_names(&names)
+{
+    while (m_folder.size() > 1 && m_folder.back() == '/')
+        m_folder.pop_back();
+    t_loans.push_back({m_folder, m_names});
+}
+
+LentFolderNames::~LentFolderNames()
+{
+    for (auto loan = t_loans.rbegin(); loan != t_loans.rend(); ++loan) {
+        if (loan->names == m_names && loan->folder == m_folder) {
+            t_loans.erase(std::next(loan).base());
+            return;
+        }
+    }
+}
 
 std::string ResolvePath(std::string_view path)
 {
@@ -54,6 +90,19 @@ std::string ResolvePath(std::string_view path)
     struct stat status {};
     if (slashed.empty() || sys::LinkStatus(slashed, status))
         return slashed;
+
+    // A name in a lent folder: the lender resolved the folder, so only the name is looked up.
+    if (const size_t slash = slashed.rfind('/'); !t_loans.empty() && slash != std::string::npos &&
+                                                 slash > 0 && slash + 1 < slashed.size()) {
+        const std::string_view folder(slashed.data(), slash);
+        const std::string_view name = std::string_view(slashed).substr(slash + 1);
+        for (auto loan = t_loans.rbegin(); loan != t_loans.rend(); ++loan) {
+            if (loan->folder == folder && name != "." && name != "..") {
+                const std::optional<std::string> found = loan->names->Find(name);
+                return std::string(folder) + "/" + (found ? *found : std::string(name));
+            }
+        }
+    }
 
     const bool absolute = slashed.front() == '/';
     const bool trailingSlash = slashed.back() == '/';
@@ -69,7 +118,7 @@ std::string ResolvePath(std::string_view path)
             continue;
         if (sys::LinkStatus(resolved, status))
             continue;
-        if (auto found = FindIgnoringCase(directory, part)) {
+        if (auto found = FindInFolder(directory, part)) {
             resolved.replace(partStart, std::string::npos, *found);
         } else {
             searching = false;

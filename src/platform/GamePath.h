@@ -15,6 +15,31 @@ namespace platform {
 // Maps a Windows-style path (absolute or relative to the current directory) to the real path.
 std::string ResolvePath(std::string_view path);
 
+// Resolving a name that is not on disk as written reads its whole folder, looking for the name in
+// another case. An operation that adds thousands of files to one folder would read it once per
+// file. Instead it may lend ResolvePath the names of the folder, which it keeps current itself:
+// while the loan lasts, a missing last component in that folder is looked up there, and what the
+// lender answers is taken as the name on disk (nullopt: the name is new and keeps its case).
+class FolderNames {
+  public:
+    virtual ~FolderNames() = default;
+    virtual std::optional<std::string> Find(std::string_view name) const = 0;
+};
+
+// Lends `names` for the folder `folder` (a path as ResolvePath returns it, without a trailing
+// slash) for the lifetime of this object, on the calling thread only.
+class LentFolderNames {
+  public:
+    LentFolderNames(std::string folder, const FolderNames& names);
+    ~LentFolderNames();
+    LentFolderNames(const LentFolderNames&) = delete;
+    LentFolderNames& operator=(const LentFolderNames&) = delete;
+
+  private:
+    std::string m_folder;
+    const FolderNames* m_names;
+};
+
 // True when `name` is a plain file name that stays inside the folder it is joined to: not empty,
 // not "." or "..", no slash, backslash, colon or control character. Every name that comes from
 // outside (an archive member, a network peer) passes through here before it becomes a path.

@@ -28,6 +28,10 @@ void CKorvaneDlg::EndAction() {
 }
 
 void CKorvaneDlg::OnHost() {
+    // Another Korvane on this game folder has its modpack installed: a game of ours would run
+    // with it, or take it away from under that player's game.
+    if (!m_korvane.CheckGameFolderFree())
+        return EndAction();
     const int entry = SelectedEntry();
     const bool withModpack = entry > 0 && static_cast<size_t>(entry) <= m_levels.size();
     if (withModpack) {
@@ -62,6 +66,8 @@ void CKorvaneDlg::OnHost() {
 }
 
 void CKorvaneDlg::OnJoin() {
+    if (!m_korvane.CheckGameFolderFree())
+        return EndAction();
     const std::string address = FieldText(m_joinAddress, kAddressLength);
     if (!ui::ValidateIPAddress(address))
         return EndAction();

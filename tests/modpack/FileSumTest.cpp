@@ -23,6 +23,11 @@ TEST(FileSum, SumsBytesModulo32BitsAndEmptiesOneFolderLevel) {
     EXPECT_EQ(GetFileSum(dir / "missing"), 0u);
     EXPECT_EQ(messages.Last().text, "There was an error opening the zip file for checksum");
     EXPECT_EQ(messages.Last().caption, "KRV Error");
+    // A folder opens on Linux but is no file to sum.
+    messages.Clear();
+    dir.MakeDirectory("folder.gck");
+    EXPECT_EQ(GetFileSum(dir / "folder.gck"), 0u);
+    EXPECT_EQ(messages.Last().text, "There was an error opening the zip file for checksum");
 
     // Subfolders stay; a missing folder is created.
     dir.WriteFile("Share/a.gck", "a");

@@ -1,4 +1,9 @@
 // Installing a modpack into the game and putting the game back.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "FaultyFileSystem.h"
 #include "ModpackTestKit.h"
 #include "modpack/Korvane.h"
@@ -170,6 +175,155 @@ TEST_F(InstallationTest, RestorationEdgeCases) {
     ASSERT_TRUE(m_engine.RestoreGiants());
     EXPECT_EQ(m_messages.Last().text,
               "Error restoring worldlist.bin, you will have to do this manually");
+}
+
+TEST_F(InstallationTest, CaseVariantsOfFoldersAndFilesComeBackByteIdentical) {
+    // bin/Override and bin/override side by side, two game files differing only in case, and a
+    // modpack that brings a third case of that name and a file restoration treats as Korvane's.
+    m_dir.WriteFile("Giants/bin/override/Other.tga", "other folder");
+    m_dir.WriteFile("Giants/bin/Override/sky.tga", "twin sky");
+    // The game's own files keep being found in the case the game has them.
+    ASSERT_EQ(rename(Game("bin/worldlist.bin").c_str(), Game("bin/WorldList.bin").c_str()), 0);
+    const auto original = GameSnapshot();
+    AddModpack("Pack.gck", {{"SKY.TGA", "new sky"},
+                            {"Added.tga", "added"},
+                            {"gtextenglish_ORIG.bin", "hostile text"}});
+    ASSERT_TRUE(Install("Pack.gck"));
+    EXPECT_TRUE(m_messages.Empty()) << m_messages.Texts().front();
+    // The file replaced is the one backed up, under its own name; its twin is left alone.
+    EXPECT_EQ(m_dir.ReadFile("Giants/bin/Override/Sky.tga").value_or("missing"), "new sky");
+    EXPECT_EQ(m_dir.ReadFile("Giants/bin/Override/sky.tga").value_or("missing"), "twin sky");
+    EXPECT_EQ(m_dir.ReadFile("Giants/KRVBackup/Sky.tga").value_or("missing"), "game sky");
+    EXPECT_EQ(m_dir.ReadFile("Giants/bin/Override/Added.tga").value_or("missing"), "added");
+    EXPECT_FALSE(m_dir.ReadFile("Giants/bin/gtextenglish_ORIG.bin"));
+    ASSERT_TRUE(m_engine.RestoreGiants());
+    EXPECT_EQ(GameSnapshot(), original);
+
+    // A kill right after the backup moved away, before the modpack's file took its place: the
+    // twin must not take the backup's content.
+    ASSERT_EQ(rename(Game("bin/Override/Sky.tga").c_str(), Game("KRVBackup/Sky.tga").c_str()), 0);
+    ASSERT_TRUE(m_engine.RestoreGiants());
+    EXPECT_EQ(GameSnapshot(), original);
+
+    // A text file an older Korvane let a modpack add is removed, never copied over the game's.
+    m_dir.WriteFile("Giants/bin/GTextEnglish_orig.bin", "hostile text");
+    m_dir.WriteFile("Korvane/RemoveList.txt", "GTextEnglish_orig.bin\r\n");
+    ASSERT_TRUE(m_engine.RestoreGiants());
+    EXPECT_EQ(GameSnapshot(), original);
+    EXPECT_TRUE(m_messages.Empty());
+}
+
+TEST_F(InstallationTest, AFailedRestoreLeavesTheGameFileInPlace) {
+    AddModpack("Pack.gck", {{"Replace.gzp", "new gzp"}});
+    ASSERT_TRUE(Install("Pack.gck"));
+    {
+        // Nothing can leave KRVBackup: neither a rename nor a copy of the backup works.
+        struct StuckBackups : testing_support::FaultyFileSystem {
+            using FaultyFileSystem::FaultyFileSystem;
+            bool CopyFile(const std::string& from, const std::string& to,
+                          platform::Overwrite o) override {
+                return from.find("KRVBackup") == std::string::npos &&
+                       FaultyFileSystem::CopyFile(from, to, o);
+            }
+            bool MoveFile(const std::string& from, const std::string& to) override {
+                return from.find("KRVBackup") == std::string::npos &&
+                       FaultyFileSystem::MoveFile(from, to);
+            }
+        } files(platform::Files());
+        testing_support::ScopedFileSystem use(files);
+        EXPECT_FALSE(m_engine.RestoreGiants());
+    }
+    EXPECT_EQ(m_messages.Last().text, "Unable to restore file Replace.gzp");
+    EXPECT_EQ(m_dir.ReadFile("Giants/bin/Replace.gzp").value_or("missing"), "new gzp");
+    EXPECT_EQ(m_dir.ReadFile("Giants/KRVBackup/Replace.gzp").value_or("missing"), "game gzp");
+    ASSERT_TRUE(m_engine.RestoreGiants());
+    EXPECT_EQ(GameSnapshot(), m_original);
+}
+
+TEST_F(InstallationTest, WhatCouldNotBeExtractedStopsTheInstallation) {
+    // An encrypted member among good ones: the game must not start with half the modpack.
+    AddModpack("Locked.gck", {{"First.tga", "first"},
+                              {"Secret.gzp", "secret", modpack_test::Member::File, false, true},
+                              {"Last.tga", "last"}});
+    EXPECT_FALSE(Install("Locked.gck"));
+    ASSERT_EQ(m_messages.Count(), 1u);
+    EXPECT_THAT(m_messages.Last().text, testing::HasSubstr("Zip error 2:\nSecret.gzp: "));
+    EXPECT_EQ(GameSnapshot(), m_original);
+    EXPECT_EQ(m_dir.ListTree("Giants/KRVTemp"), std::vector<std::string>{});
+
+    // What a killed extraction left unpacked goes with the next start's restoration.
+    m_dir.WriteFile("Giants/KRVTemp/Unpacked.tga", "left by a kill");
+    ASSERT_TRUE(m_engine.RestoreGiants());
+    EXPECT_EQ(m_dir.ListTree("Giants/KRVTemp"), std::vector<std::string>{});
+}
+
+TEST_F(InstallationTest, AnUnlistableOverrideDoesNotStopTheInstallation) {
+    struct UnlistableOverride : testing_support::FaultyFileSystem {
+        using FaultyFileSystem::FaultyFileSystem;
+        std::optional<std::vector<platform::DirEntry>>
+        ListDirectory(const std::string& path) override {
+            if (path.find("Override") != std::string::npos)
+                return std::nullopt;
+            return FaultyFileSystem::ListDirectory(path);
+        }
+    } files(platform::Files());
+    AddModpack("Pack.gck", {{"Sky.tga", "new sky"}, {"New.tga", "new"}});
+    {
+        testing_support::ScopedFileSystem use(files);
+        ASSERT_TRUE(Install("Pack.gck"));
+    }
+    EXPECT_TRUE(m_messages.Empty()) << m_messages.Texts().front();
+    EXPECT_EQ(m_dir.ReadFile("Giants/bin/Override/Sky.tga").value_or("missing"), "new sky");
+    EXPECT_EQ(m_dir.ReadFile("Giants/KRVBackup/Sky.tga").value_or("missing"), "game sky");
+    ASSERT_TRUE(m_engine.RestoreGiants());
+    EXPECT_EQ(GameSnapshot(), m_original);
+}
+
+TEST_F(InstallationTest, ASecondKorvaneLeavesAnInstalledModpackAlone) {
+    AddModpack("Pack.gck", {{"Sky.tga", "new sky"}, {"New.gzp", "new"}});
+    AddModpack("Other.gck", {{"Other.tga", "other"}});
+    ASSERT_TRUE(Install("Pack.gck"));
+    const auto installed = GameSnapshot();
+    const std::string list = *m_dir.ReadFile("Korvane/RemoveList.txt");
+
+    // The second one's start-up restoration passes over the game, and its Host and Join refuse.
+    CKorvane second;
+    EXPECT_TRUE(second.RestoreGiants());
+    EXPECT_TRUE(m_messages.Empty());
+    EXPECT_FALSE(second.CheckGameFolderFree());
+    CLevelInfo other;
+    other.fileName = "Other.gck";
+    EXPECT_FALSE(second.InstallLevel(other));
+    ASSERT_EQ(m_messages.Count(), 2u);
+    EXPECT_THAT(m_messages.Last().text,
+                testing::StartsWith("Another Korvane has a modpack installed in the game folder"));
+    EXPECT_EQ(GameSnapshot(), installed);
+    EXPECT_EQ(*m_dir.ReadFile("Korvane/RemoveList.txt"), list);
+
+    // Once the first has restored, the game folder is free again.
+    ASSERT_TRUE(m_engine.RestoreGiants());
+    EXPECT_EQ(GameSnapshot(), m_original);
+    EXPECT_TRUE(second.CheckGameFolderFree());
+
+    // A Korvane killed with its modpack installed leaves no lock: the next start restores.
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(CKorvane().InstallLevel([] {
+            CLevelInfo pack;
+            pack.fileName = "Pack.gck";
+            return pack;
+        }())
+                  ? 0
+                  : 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(GameSnapshot(), installed);
+    EXPECT_TRUE(second.CheckGameFolderFree());
+    ASSERT_TRUE(second.RestoreGiants());
+    EXPECT_EQ(GameSnapshot(), m_original);
+    EXPECT_EQ(m_messages.Count(), 2u);
 }
 
 } // namespace

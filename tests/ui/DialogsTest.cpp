@@ -9,6 +9,7 @@
 #include "ScopedProgramArguments.h"
 #include "TempDir.h"
 #include "app/Settings.h"
+#include "modpack/GameFolderLock.h"
 #include "ui/AboutDlg.h"
 #include "ui/ControlIds.h"
 #include "ui/HostCheckDlg.h"
@@ -409,6 +410,19 @@ class DialogsTest : public QObject {
         QCOMPARE(m_messages->Last().text, std::string("Invalid IP address"));
         QCOMPARE(Text(&dialog, ControlId::Comments),
                  QString("Will host a Giants:Citizen Kabuto game without installing a Modpack"));
+
+        // Another Korvane has its modpack installed in this game folder: neither action starts
+        // a game, and each says why.
+        GameFolderLock other;
+        QVERIFY(other.Acquire(g_strGiantsDir) == GameFolderLock::Result::Held);
+        ::unlink((m_dir / "game/args.txt").c_str());
+        m_messages->Clear();
+        dialog.OnHost();
+        Control<QLineEdit>(&dialog, ControlId::JoinAddress)->setText("127.0.0.1:1");
+        dialog.OnJoin();
+        QVERIFY(!m_dir.ReadFile("game/args.txt"));
+        QCOMPARE(m_messages->Count(), size_t{2});
+        QVERIFY(m_messages->Last().text.rfind("Another Korvane has a modpack installed", 0) == 0);
     }
 };
 

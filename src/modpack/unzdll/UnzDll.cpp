@@ -7,7 +7,9 @@
 // current directory. Folders, symbolic links and members without a usable base name are skipped.
 // A member is written to a temporary file and renamed into place only once it is complete, so a
 // failure (damaged data, full disk) leaves no partial file. Errors reach the caller only through
-// its callback.
+// its callback. A member that cannot be written ends the extraction there: on a full disk every
+// later member would fail too, each with a message of its own. So does passing the command's
+// byte limit, which keeps a small archive that inflates to gigabytes from filling the disk.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -65,7 +67,7 @@ bool Matches(std::string_view name, std::string_view pattern) {
 }
 
 class Extraction {
-public:
+  public:
     explicit Extraction(const UnzipCommand& command) : m_command(command), m_buffer(kBufferSize) {}
 
     int32_t Run() {
@@ -83,13 +85,14 @@ public:
             return m_errors;
         }
         zip_int64_t count = zip_get_num_entries(archive, 0);
-        for (zip_uint64_t i = 0; count > 0 && i < static_cast<zip_uint64_t>(count); ++i)
+        for (zip_uint64_t i = 0; count > 0 && i < static_cast<zip_uint64_t>(count) && !m_stopped;
+             ++i)
             ExtractMember(archive, i);
         zip_discard(archive);
         return m_errors;
     }
 
-private:
+  private:
     int32_t Fail(int32_t code, std::string_view what, std::string_view why) {
         ++m_errors;
         if (!m_command.callback)
@@ -180,15 +183,31 @@ private:
     }
 
     void WriteMember(zip_file_t* member, std::string_view fullName, const std::string& baseName) {
+        const std::string key = LowerCopy(baseName);
+        const auto existing = m_existing.find(key);
+        const std::string target = existing != m_existing.end() ? existing->second : baseName;
+        // A new name is written as a file without a name and linked in once complete: one
+        // change to the folder per member, as plain unzip makes, where a named temporary file
+        // and its rename make three. A name that exists is replaced by rename, which a link
+        // cannot do; so is every name where the file system has no unnamed files.
         char tempName[] = ".unzdll-XXXXXX";
-        int fd = mkostemp(tempName, O_CLOEXEC);
+        bool unnamed = existing == m_existing.end() && m_unnamedFiles;
+        int fd = unnamed ? open(".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644) : -1;
+        if (unnamed && fd < 0) {
+            m_unnamedFiles = false;
+            unnamed = false;
+        }
+        if (!unnamed)
+            fd = mkostemp(tempName, O_CLOEXEC);
         if (fd < 0) {
+            m_stopped = true;
             Fail(kUnzipErrorWrite, baseName, std::strerror(errno));
             return;
         }
         const char* problem = nullptr;
         int32_t code = kUnzipErrorWrite;
         std::string detail;
+        std::string what(fullName);
         for (;;) {
             zip_int64_t got = zip_fread(member, m_buffer.data(), m_buffer.size());
             if (got < 0) {
@@ -199,31 +218,51 @@ private:
             }
             if (got == 0)
                 break;
+            m_written += static_cast<uint64_t>(got);
+            // Counted as it inflates: the sizes an archive declares may lie.
+            if (m_command.byteLimit != 0 && m_written > m_command.byteLimit) {
+                code = kUnzipErrorTooLarge;
+                what = ArchiveName() + ": " + what;
+                detail = "more than the " + std::to_string(m_command.byteLimit) +
+                         " bytes this extraction may write";
+                problem = detail.c_str();
+                break;
+            }
             if (!WriteAll(fd, m_buffer.data(), static_cast<size_t>(got))) {
                 problem = std::strerror(errno);
                 break;
             }
         }
-        if (!problem && fchmod(fd, 0644) != 0)
+        if (!problem && !unnamed && fchmod(fd, 0644) != 0)
             problem = std::strerror(errno);
+        if (!problem && unnamed) {
+            const std::string self = "/proc/self/fd/" + std::to_string(fd);
+            if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0)
+                problem = std::strerror(errno);
+        }
         if (close(fd) != 0 && !problem)
             problem = std::strerror(errno);
         if (problem) {
-            unlink(tempName);
-            Fail(code, fullName, problem);
+            if (!unnamed)
+                unlink(tempName);
+            m_stopped = code != kUnzipErrorData;
+            Fail(code, what, problem);
             return;
         }
-        std::string key = LowerCopy(baseName);
-        auto existing = m_existing.find(key);
-        const std::string& target = existing != m_existing.end() ? existing->second : baseName;
-        if (rename(tempName, target.c_str()) != 0) {
+        if (!unnamed && rename(tempName, target.c_str()) != 0) {
             int error = errno;
             unlink(tempName);
+            m_stopped = true;
             Fail(kUnzipErrorWrite, baseName, std::strerror(error));
             return;
         }
         m_existing.emplace(key, baseName);
         Note(target);
+    }
+
+    std::string ArchiveName() const {
+        const std::string_view path = m_command.archivePath;
+        return std::string(path.substr(path.find_last_of('/') + 1));
     }
 
     static bool WriteAll(int fd, const char* data, size_t size) {
@@ -244,6 +283,10 @@ private:
     std::vector<char> m_buffer;
     std::unordered_map<std::string, std::string> m_existing; // lower-cased name -> name on disk
     int32_t m_errors = 0;
+    uint64_t m_written = 0; // bytes of every member so far, kept or not
+    bool m_stopped = false;
+    // O_TMPFILE works here until shown otherwise; its files are linked in through /proc.
+    bool m_unnamedFiles = access("/proc/self/fd", F_OK) == 0;
 };
 
 } // namespace
