@@ -6,7 +6,8 @@ cd "$(dirname "$0")"
 scripts/deps.sh build test e2e package
 
 build=build/test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON -DKORVANE_TESTS=ON >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON -DKORVANE_TESTS=ON \
+  -DKORVANE_WERROR=ON >/dev/null
 cmake --build "$build"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
