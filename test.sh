@@ -3,11 +3,20 @@
 # then builds the Debian package from the release build and checks it.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/deps.sh build test e2e package
+scripts/deps.sh build test e2e package check
 
 build=build/test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON -DKORVANE_TESTS=ON >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON -DKORVANE_TESTS=ON \
+  -DKORVANE_WERROR=ON >/dev/null
 cmake --build "$build"
+
+# The bugprone and performance checks of .clang-tidy over our own sources, on both cores, with
+# the compile database of the build just made.
+if ! run-clang-tidy -p "$build" -j 2 -quiet "$PWD/src/" >"$build/clang-tidy.log" 2>&1; then
+  grep -E -A4 '(warning|error):' "$build/clang-tidy.log" || cat "$build/clang-tidy.log"
+  echo "clang-tidy: see $build/clang-tidy.log" >&2
+  exit 1
+fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

@@ -56,7 +56,7 @@ std::string SteamFolder(const std::string& compat) {
 } // namespace
 
 std::string LauncherInForce(const std::string& setting) {
-    const std::string forced = Env("KORVANE_WINE");
+    std::string forced = Env("KORVANE_WINE");
     if (!forced.empty())
         return forced;
     return setting.empty() ? "wine" : setting;

@@ -195,7 +195,9 @@ void CRegKey::QueryValue(char* szValue, const char* lpszValueName, uint32_t* pdw
         return; // a size enquiry
     if (size > capacity)
         throw kMessage;
-    std::memcpy(szValue, value->bytes.data(), size);
+    // The value's bytes as Windows hands them over, a string's terminator among them when it
+    // was stored with one; nothing is added.
+    std::memcpy(szValue, value->bytes.data(), size); // NOLINT(bugprone-not-null-terminated-result)
 }
 
 void CRegKey::QueryValue(uint32_t& dwValue, const char* lpszValueName) {

@@ -55,9 +55,9 @@ std::string FormatHttpDate(const CalendarTime& time) {
 }
 
 bool ParseWeekday(std::string_view text, uint16_t& weekday) {
-    for (uint16_t i = 0; i < kWeekdays.size(); ++i) {
+    for (std::size_t i = 0; i < kWeekdays.size(); ++i) {
         if (text == kWeekdays[i] || text == kLongWeekdays[i]) {
-            weekday = i;
+            weekday = static_cast<uint16_t>(i);
             return true;
         }
     }
@@ -65,7 +65,7 @@ bool ParseWeekday(std::string_view text, uint16_t& weekday) {
 }
 
 bool ParseMonthName(std::string_view text, uint16_t& month) {
-    for (uint16_t i = 0; i < kMonths.size(); ++i) {
+    for (std::size_t i = 0; i < kMonths.size(); ++i) {
         if (text == kMonths[i]) {
             month = static_cast<uint16_t>(i + 1);
             return true;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <atomic>
 #include <cerrno>
 #include <memory>
 
@@ -57,17 +58,34 @@ __attribute__((target("avx2"))) uint64_t SumBlockAvx2(const unsigned char* data,
     return static_cast<uint64_t>(_mm_cvtsi128_si64(total)) + SumBlockSse2(data + i, size - i);
 }
 
+std::atomic<FileSumCode> g_code{FileSumCode::Fastest};
+
 uint64_t SumBlock(const unsigned char* data, size_t size) {
     static const bool avx2 = __builtin_cpu_supports("avx2");
+    switch (g_code.load(std::memory_order_relaxed)) {
+    case FileSumCode::Fastest:
+        break;
+    case FileSumCode::Sse2:
+        return SumBlockSse2(data, size);
+    case FileSumCode::Portable:
+        return SumBytes(data, size);
+    }
     return avx2 ? SumBlockAvx2(data, size) : SumBlockSse2(data, size);
 }
 #else
+std::atomic<FileSumCode> g_code{FileSumCode::Fastest};
+
+// Every form but the portable one is x86-64's.
 uint64_t SumBlock(const unsigned char* data, size_t size) {
     return SumBytes(data, size);
 }
 #endif
 
 } // namespace
+
+void SetFileSumCode(FileSumCode code) {
+    g_code.store(code, std::memory_order_relaxed);
+}
 
 uint32_t GetFileSum(std::string path) {
     Log("GetFileSum (\"" + path + "\")");

@@ -9,6 +9,12 @@
 // zip file for checksum" and returns 0 when the file cannot be opened.
 uint32_t GetFileSum(std::string path);
 
+// Test seam: the code that adds up each block. Fastest (the default) takes the widest one the
+// processor has; a test forces the narrower ones so that each runs on large blocks on any
+// machine.
+enum class FileSumCode { Fastest, Sse2, Portable };
+void SetFileSumCode(FileSumCode code);
+
 // Creates the folder if needed, makes it current and deletes every file in it; sub-folders and
 // what is below them are left alone. False, after a message, when it cannot be made current or
 // a file in it cannot be deleted (the message names the first such file).

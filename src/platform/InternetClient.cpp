@@ -269,9 +269,7 @@ std::string EncodePathSegment(const std::string& name) {
     std::string encoded;
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) && byte < 0x80) {
-            encoded += c;
-        } else if (c == '-' || c == '.' || c == '_' || c == '~') {
+        if ((std::isalnum(byte) && byte < 0x80) || c == '-' || c == '.' || c == '_' || c == '~') {
             encoded += c;
         } else {
             encoded += '%';

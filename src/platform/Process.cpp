@@ -152,9 +152,8 @@ std::optional<std::string> FindOnPath(const std::string& name) {
         size_t colon = dirs.find(':', start);
         if (colon == std::string::npos)
             colon = dirs.size();
-        std::string dir = dirs.substr(start, colon - start);
-        if (dir.empty())
-            dir = ".";
+        // An empty entry names the current folder.
+        const std::string dir = colon > start ? dirs.substr(start, colon - start) : ".";
         const std::string candidate = dir + "/" + name;
         if (access(candidate.c_str(), X_OK) == 0)
             return candidate;

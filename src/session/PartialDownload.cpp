@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 
+#include <atomic>
+#include <cstdint>
+
 namespace {
 
 // Pieces arrive 1 KiB at a time; the disk is written in larger steps.
@@ -83,7 +86,19 @@ bool PartialDownload::Commit(const std::string& targetPath) {
     return true;
 }
 
+namespace {
+// No override: the largest value stands for none, as no test needs a disk that large.
+constexpr uint64_t kNoFreeSpaceOverride = UINT64_MAX;
+std::atomic<uint64_t> g_freeSpaceOverride{kNoFreeSpaceOverride};
+} // namespace
+
+void PartialDownload::SetFreeSpaceOverride(std::optional<uint64_t> bytes) {
+    g_freeSpaceOverride.store(bytes.value_or(kNoFreeSpaceOverride));
+}
+
 std::optional<uint64_t> PartialDownload::FreeSpace(const std::string& directory) {
+    if (const uint64_t forced = g_freeSpaceOverride.load(); forced != kNoFreeSpaceOverride)
+        return forced;
     struct statvfs status {};
     if (!platform::sys::FileSystemStatus(directory, status))
         return std::nullopt;

@@ -11,10 +11,11 @@
 
 // For builds with the leak checker: fontconfig (Qt's text layout) and D-Bus (the desktop
 // platform's accessibility bridge) keep caches until the process ends.
-extern "C" const char* __lsan_default_suppressions() {
+// The leak checker looks these hooks up by their reserved names.
+extern "C" const char* __lsan_default_suppressions() { // NOLINT(bugprone-reserved-identifier)
     return "leak:libfontconfig\nleak:libdbus-1\n";
 }
-extern "C" const char* __lsan_default_options() {
+extern "C" const char* __lsan_default_options() { // NOLINT(bugprone-reserved-identifier)
     return "print_suppressions=0";
 }
 

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "TempDir.h"
 
 namespace fake_home {
@@ -29,8 +31,8 @@ inline void MakePrefix(const testing_support::TempDir& home, const std::string& 
                        const std::string& userKeys = "", const std::string& systemKeys = "") {
     home.MakeDirectory(relative + "/drive_c/windows/system32");
     home.MakeDirectory(relative + "/dosdevices");
-    ::symlink("../drive_c", (home / (relative + "/dosdevices/c:")).c_str());
-    ::symlink("/", (home / (relative + "/dosdevices/z:")).c_str());
+    EXPECT_EQ(::symlink("../drive_c", (home / (relative + "/dosdevices/c:")).c_str()), 0);
+    EXPECT_EQ(::symlink("/", (home / (relative + "/dosdevices/z:")).c_str()), 0);
     home.WriteFile(relative + "/user.reg", WineReg(userKeys));
     home.WriteFile(relative + "/system.reg", WineReg(systemKeys));
 }

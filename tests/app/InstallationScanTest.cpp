@@ -78,8 +78,8 @@ void BuildEveryLayout(const testing_support::TempDir& home) {
 
     // Steam: ~/.steam links to the real folder, three libraries, Proton 8.0 in the first.
     home.MakeDirectory(".steam");
-    ::symlink((h + "/.local/share/Steam").c_str(), (home / ".steam/root").c_str());
-    ::symlink((h + "/.local/share/Steam").c_str(), (home / ".steam/steam").c_str());
+    EXPECT_EQ(::symlink((h + "/.local/share/Steam").c_str(), (home / ".steam/root").c_str()), 0);
+    EXPECT_EQ(::symlink((h + "/.local/share/Steam").c_str(), (home / ".steam/steam").c_str()), 0);
     home.WriteFile(".local/share/Steam/steamapps/libraryfolders.vdf",
                    "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + h +
                        "/.local/share/Steam\"\n\t\t\"label\"\t\t\"\"\n\t}\n\t\"1\"\n\t{\n"
@@ -111,7 +111,7 @@ void BuildEveryLayout(const testing_support::TempDir& home) {
     MakeGame(home, ".var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/common/Giants");
 
     // A link loop and a folder that is not a game.
-    ::symlink("..", (home / "Games/loop").c_str());
+    EXPECT_EQ(::symlink("..", (home / "Games/loop").c_str()), 0);
     home.WriteFile("Games/Other/other.exe", "MZ");
 }
 
@@ -227,7 +227,7 @@ TEST(WinePrefix, MapsWindowsPathsThroughDosdevices) {
     MakePrefix(home, "p");
     home.MakeDirectory("p/drive_c/Program Files/Giants");
     home.MakeDirectory("elsewhere/Games");
-    ::symlink((home / "elsewhere").c_str(), (home / "p/dosdevices/d:").c_str());
+    EXPECT_EQ(::symlink((home / "elsewhere").c_str(), (home / "p/dosdevices/d:").c_str()), 0);
     const std::string p = home / "p";
 
     EXPECT_EQ(app::MapWindowsPath(p, "C:\\PROGRAM FILES\\giants"),

@@ -126,8 +126,9 @@ TEST_F(HttpdWire, EveryNameAHostMayAnnounceIsServed) {
         EXPECT_EQ(BodyOf(Get("GET /" + platform::EncodePathSegment(name) + " HTTP/1.0")),
                   "archive " + name)
             << name;
-        if (name.find_first_of(" ?#%") == std::string::npos)
+        if (name.find_first_of(" ?#%") == std::string::npos) {
             EXPECT_EQ(BodyOf(Get("GET /" + name + " HTTP/1.0")), "archive " + name) << name;
+        }
     }
 }
 

@@ -61,6 +61,7 @@ class Download : public JoinFixture {
     // Joins; true when the archive was replaced, false when everything stayed as it was.
     bool Replaced(const Texts& expectedMessages) {
         messages.Clear();
+        dialogs.progressOpened = dialogs.progressClosed = 0; // counts of this join alone
         const bool joined = JoinHost({kCheck});
         EXPECT_EQ(messages.Texts(), expectedMessages);
         EXPECT_EQ(dialogs.progressOpened, dialogs.progressClosed);

@@ -115,12 +115,16 @@ TEST_F(Join, DecisionTable) {
                 {"older", true, false, true, true}}; // replaced by the host's
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "row " << &row - rows);
-        if (row.inList)
-            list = FakeModpackList({"arena", "Zulu"}, 2); // another letter case
+        // Each row starts afresh: nothing it sees was left by the row before.
+        dialogs = testing_support::ScriptedJoinDialogs();
+        list = row.inList ? FakeModpackList({"arena", "Zulu"}, 2) // another letter case
+                          : FakeModpackList();
+        std::filesystem::remove(joiner / "Modpacks/Arena.gck");
         if (row.local)
             joiner.WriteFile("Modpacks/Arena.gck", *row.local);
         Host("Arena.gck", bytes, row.shared);
         EXPECT_EQ(JoinHost({kCheck}), row.joins);
+        ASSERT_EQ(dialogs.infoCalls.size(), 1u);
         EXPECT_EQ(dialogs.infoCalls.back().statusText,
                   DecideJoin(row.inList, row.sameArchive, row.shared).statusText);
         EXPECT_EQ(dialogs.infoCalls.back().joinAllowed, row.joins);
@@ -221,6 +225,7 @@ TEST_F(Join, FailedDownloadsLeaveThePreviousArchiveAloneAndTheAlternateSourceIsF
     };
     const auto refused = [&](const std::string& announcement, const std::string& message) {
         messages.Clear();
+        dialogs = testing_support::ScriptedJoinDialogs();
         Announce(announcement);
         EXPECT_FALSE(JoinHost({kCheck})) << announcement;
         EXPECT_EQ(messages.Texts(), Texts{message}) << announcement;

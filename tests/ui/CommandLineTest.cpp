@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "RefusingPort.h"
 #include "TempDir.h"
 #include "platform/Process.h"
 
@@ -106,17 +107,19 @@ class KorvaneCommandLine : public ::testing::Test {
 
 TEST_F(KorvaneCommandLine, StartsTheGameWithTheLobbysArgumentsInItsFolder) {
     // Switches Korvane consumed reach the game as empty arguments. A countdown of 0 seconds joins
-    // at once, and a countdown join passes over the silence at port 1 without a message.
+    // at once, and a countdown join passes over a host that refuses the connection without a
+    // message.
+    const testing_support::RefusingPort closed(8155);
     const std::string game = Game();
     const std::pair<Lines, Lines> cases[] = {
         {{"-krv_autohost"}, {game, "-host"}},
         {{"-host", "-name", "Bob", "-krv_autohost"}, {game, "-host", "-name", "Bob", ""}},
         // Capital switches are not Korvane's; auto-host wins over a join.
-        {{"-HOST", "-join", "127.0.0.1:1", "-JOIN", "-krv_autohost"}, {game, "-host"}},
+        {{"-HOST", "-join", "127.0.0.1", "-JOIN", "-krv_autohost"}, {game, "-host"}},
         // "-join" takes the next argument as its address, even "-host", which disables Join.
         {{"-join", "-host", "-krv_autohost"}, {game, "-join", "-host", ""}},
-        {{"-krvdebug", "-join", "127.0.0.1:1", "-name", "Bob"},
-         {game, "", "-join", "127.0.0.1:1", "-name", "Bob"}}};
+        {{"-krvdebug", "-join", "127.0.0.1", "-name", "Bob"},
+         {game, "", "-join", "127.0.0.1", "-name", "Bob"}}};
     for (const auto& [arguments, expected] : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments));
         const Outcome run = Start(arguments);
@@ -126,7 +129,9 @@ TEST_F(KorvaneCommandLine, StartsTheGameWithTheLobbysArgumentsInItsFolder) {
         EXPECT_EQ(run.messages, Lines{});
     }
     const std::string log = m_dir.ReadFile("own/KRVRun.log").value_or("");
-    EXPECT_NE(log.find("Connecting to 127.0.0.1:1"), std::string::npos);
+    EXPECT_NE(log.find("Connecting to 127.0.0.1"), std::string::npos);
+    EXPECT_NE(log.find("Could not open http://127.0.0.1:8155/giantshost.htm: "), std::string::npos)
+        << log;
 
     SetRegistry("\"CMDLine\"=\"+set fast\"");
     EXPECT_EQ(Start({"-krv_autohost"}).game, (Lines{Game(), "+set", "fast", "-host"}));
@@ -159,20 +164,21 @@ TEST_F(KorvaneCommandLine, VersionAndHelpAnswerBeforeSettingsOrWindow) {
 }
 
 TEST_F(KorvaneCommandLine, BadArgumentsGiveTheirMessage) {
+    const testing_support::RefusingPort closed(8155); // no host answers a join
     const std::string invalid = "KRV Error\tInvalid IP address";
     const std::tuple<Lines, std::string, Lines> cases[] = {
         {{"-join"}, invalid, {}},
         {{"-join", "-host"}, invalid, {}},
         // A selection error suppresses auto-host but not the join.
-        {{"-krv_autohost", "-join", "127.0.0.1:1", "-krv_selectgck"},
+        {{"-krv_autohost", "-join", "127.0.0.1", "-krv_selectgck"},
          "KRV Error\tNo GCK file was specified with -krv_selectgck switch",
-         {Game(), "", "-join", "127.0.0.1:1", ""}},
-        {{"-krv_selectgck", "gone.gck", "-krv_autohost", "-join", "127.0.0.1:1"},
+         {Game(), "", "-join", "127.0.0.1", ""}},
+        {{"-krv_selectgck", "gone.gck", "-krv_autohost", "-join", "127.0.0.1"},
          "KRV Error\t\"gone.gck\" is not in list",
-         {Game(), "", "", "", "-join", "127.0.0.1:1"}},
-        {{"-krv_selectgck", ".gck", "-join", "127.0.0.1:1"},
+         {Game(), "", "", "", "-join", "127.0.0.1"}},
+        {{"-krv_selectgck", ".gck", "-join", "127.0.0.1"},
          "KRV Error\t\".gck\" is not in list",
-         {Game(), "", "", "-join", "127.0.0.1:1"}}};
+         {Game(), "", "", "-join", "127.0.0.1"}}};
     for (const auto& [arguments, message, game] : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments));
         const Outcome run = Start(arguments);

@@ -38,10 +38,11 @@ QString GameFolderText(const QDir& folder) {
 // For builds with the leak checker: fontconfig and D-Bus, loaded by Qt on a desktop, keep caches
 // until the process ends. A report would turn the exit status non-zero, which Korvane treats as a
 // game that did not end properly.
-extern "C" const char* __lsan_default_suppressions() {
+// The leak checker looks these hooks up by their reserved names.
+extern "C" const char* __lsan_default_suppressions() { // NOLINT(bugprone-reserved-identifier)
     return "leak:libfontconfig\nleak:libdbus-1\n";
 }
-extern "C" const char* __lsan_default_options() {
+extern "C" const char* __lsan_default_options() { // NOLINT(bugprone-reserved-identifier)
     return "print_suppressions=0";
 }
 
