@@ -11,8 +11,7 @@
 
 namespace {
 
-int Copy(const std::string& from, const std::string& to)
-{
+int Copy(const std::string& from, const std::string& to) {
     platform::DiskFileSystem disk;
     if (disk.CopyFile(from, to, platform::Overwrite::Yes))
         return 0;
@@ -22,8 +21,7 @@ int Copy(const std::string& from, const std::string& to)
 
 // ROOT holds bin/Override with files "Texture0000.tga" and on; the names are asked for in
 // capitals, as a modpack written on Windows would, so every lookup lists the folder.
-int Resolve(const std::string& root, int count)
-{
+int Resolve(const std::string& root, int count) {
     const auto start = std::chrono::steady_clock::now();
     size_t sink = 0;
     for (int i = 0; i < count; ++i) {
@@ -31,15 +29,15 @@ int Resolve(const std::string& root, int count)
         std::snprintf(name, sizeof name, "TEXTURE%04d.TGA", i % 100);
         sink += platform::ResolvePath(root + "\\BIN\\OVERRIDE\\" + name).size();
     }
-    const std::chrono::duration<double, std::micro> spent = std::chrono::steady_clock::now() - start;
+    const std::chrono::duration<double, std::micro> spent =
+        std::chrono::steady_clock::now() - start;
     std::printf("%.1f\n", spent.count() / count);
     return sink > 0 ? 0 : 1;
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "copy" && argc == 4)
         return Copy(argv[2], argv[3]);

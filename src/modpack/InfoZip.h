@@ -6,8 +6,8 @@
 // is a failure of InitializeUnzip that the callers report, not a failure to start the program.
 // Where it is looked for, first match wins: the path in KORVANE_UNZDLL when that is set (and only
 // there, so tests can name a missing file); the private library folder of the installed layout
-// relative to the executable (bin/../lib/<triplet>/korvane); beside the executable; and, for a program run
-// from its build tree, the library built there.
+// relative to the executable (bin/../lib/<triplet>/korvane); beside the executable; and, for a
+// program run from its build tree, the library built there.
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -7,9 +7,8 @@ namespace platform {
 namespace {
 
 class SystemClock final : public Clock {
-public:
-    std::chrono::system_clock::time_point Now() const override
-    {
+  public:
+    std::chrono::system_clock::time_point Now() const override {
         return std::chrono::system_clock::now();
     }
 };
@@ -19,14 +18,12 @@ constinit Seam<const Clock*> g_installed{nullptr};
 
 } // namespace
 
-const Clock& CurrentClock()
-{
+const Clock& CurrentClock() {
     const Clock* installed = g_installed.Get();
     return installed != nullptr ? *installed : g_systemClock;
 }
 
-const Clock* SetClock(const Clock* clock)
-{
+const Clock* SetClock(const Clock* clock) {
     return g_installed.Exchange(clock);
 }
 

@@ -5,7 +5,7 @@
 namespace platform {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual std::chrono::system_clock::time_point Now() const = 0;
 };
@@ -16,6 +16,8 @@ const Clock& CurrentClock();
 // before (nullptr for the system clock).
 const Clock* SetClock(const Clock* clock);
 
-inline std::chrono::system_clock::time_point Now() { return CurrentClock().Now(); }
+inline std::chrono::system_clock::time_point Now() {
+    return CurrentClock().Now();
+}
 
 } // namespace platform

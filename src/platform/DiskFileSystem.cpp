@@ -21,28 +21,24 @@ constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kNewDirectoryMode = 0755;
 
 // Records errno as the reason and returns false, so that a failing step reads `return Fail();`.
-bool Fail()
-{
+bool Fail() {
     t_lastError = errno != 0 ? errno : EIO;
     return false;
 }
 
-bool Fail(int error)
-{
+bool Fail(int error) {
     errno = error;
     return Fail();
 }
 
-std::string ParentOf(const std::string& path)
-{
+std::string ParentOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos)
         return {};
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-std::string BaseNameOf(const std::string& path)
-{
+std::string BaseNameOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
@@ -52,9 +48,8 @@ constexpr std::string_view kTemporaryMark = ".krvtmp-";
 // A file being written beside its final name, removed unless it was put in place. Hidden and
 // clearly ours, so that a crash between creation and rename leaves something recognisable.
 class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::string& target)
-    {
+  public:
+    explicit TemporaryFile(const std::string& target) {
         // Built by appending: "." + string trips a false -Wrestrict warning of GCC 12.
         std::string prefix(".");
         prefix.append(BaseNameOf(target)).append(kTemporaryMark);
@@ -62,8 +57,7 @@ public:
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile()
-    {
+    ~TemporaryFile() {
         if (m_path.empty())
             return;
         const int saved = errno;
@@ -79,8 +73,7 @@ public:
     // file or the complete new one, never a torn mix, even after a crash.
     bool SyncAndClose() { return sys::Sync(m_fd.Get()) && m_fd.Close(); }
 
-    bool ReplaceTarget(const std::string& target, Overwrite overwrite)
-    {
+    bool ReplaceTarget(const std::string& target, Overwrite overwrite) {
         const bool placed = overwrite == Overwrite::Yes ? sys::Rename(m_path, target)
                                                         : sys::RenameNoReplace(m_path, target);
         if (placed)
@@ -88,15 +81,14 @@ public:
         return placed;
     }
 
-private:
+  private:
     sys::FileDescriptor m_fd;
     std::string m_path;
 };
 
 } // namespace
 
-bool DiskFileSystem::CopyFile(const std::string& from, const std::string& to, Overwrite overwrite)
-{
+bool DiskFileSystem::CopyFile(const std::string& from, const std::string& to, Overwrite overwrite) {
     const std::string source = ResolvePath(from);
     const std::string target = ResolvePath(to);
     struct stat status {};
@@ -121,18 +113,15 @@ bool DiskFileSystem::CopyFile(const std::string& from, const std::string& to, Ov
     return true;
 }
 
-bool DiskFileSystem::MoveFile(const std::string& from, const std::string& to)
-{
+bool DiskFileSystem::MoveFile(const std::string& from, const std::string& to) {
     return sys::RenameNoReplace(ResolvePath(from), ResolvePath(to)) || Fail();
 }
 
-bool DiskFileSystem::DeleteFile(const std::string& path)
-{
+bool DiskFileSystem::DeleteFile(const std::string& path) {
     return sys::Unlink(ResolvePath(path)) || Fail();
 }
 
-bool DiskFileSystem::CreateDirectory(const std::string& path)
-{
+bool DiskFileSystem::CreateDirectory(const std::string& path) {
     const std::string resolved = ResolvePath(path);
     if (sys::MakeDirectory(resolved, kNewDirectoryMode))
         return true;
@@ -143,13 +132,11 @@ bool DiskFileSystem::CreateDirectory(const std::string& path)
     return Fail(error == EEXIST ? ENOTDIR : error);
 }
 
-bool DiskFileSystem::SetCurrentDirectory(const std::string& path)
-{
+bool DiskFileSystem::SetCurrentDirectory(const std::string& path) {
     return sys::ChangeDirectory(ResolvePath(path)) || Fail();
 }
 
-std::optional<std::vector<DirEntry>> DiskFileSystem::ListDirectory(const std::string& path)
-{
+std::optional<std::vector<DirEntry>> DiskFileSystem::ListDirectory(const std::string& path) {
     sys::Directory dir(ResolvePath(path));
     if (!dir.IsOpen()) {
         Fail();
@@ -176,8 +163,7 @@ std::optional<std::vector<DirEntry>> DiskFileSystem::ListDirectory(const std::st
     return entries;
 }
 
-bool DiskFileSystem::WriteFile(const std::string& path, std::string_view bytes)
-{
+bool DiskFileSystem::WriteFile(const std::string& path, std::string_view bytes) {
     const std::string target = ResolvePath(path);
     struct stat status {};
     // A rewritten file keeps the permissions it had; a new one gets the usual ones.
@@ -192,8 +178,7 @@ bool DiskFileSystem::WriteFile(const std::string& path, std::string_view bytes)
     return true;
 }
 
-std::optional<std::string> DiskFileSystem::ReadFile(const std::string& path)
-{
+std::optional<std::string> DiskFileSystem::ReadFile(const std::string& path) {
     sys::FileDescriptor in = sys::Open(ResolvePath(path), O_RDONLY);
     std::string content;
     if (!in.IsOpen() || !sys::ReadAll(in.Get(), content)) {
@@ -203,42 +188,35 @@ std::optional<std::string> DiskFileSystem::ReadFile(const std::string& path)
     return content;
 }
 
-bool DiskFileSystem::Exists(const std::string& path)
-{
+bool DiskFileSystem::Exists(const std::string& path) {
     struct stat status {};
     return sys::LinkStatus(ResolvePath(path), status) || Fail();
 }
 
-FileSystem& Files()
-{
+FileSystem& Files() {
     FileSystem* installed = g_installed.Get();
     return installed != nullptr ? *installed : g_disk;
 }
 
-FileSystem* SetFileSystem(FileSystem* files)
-{
+FileSystem* SetFileSystem(FileSystem* files) {
     return g_installed.Exchange(files);
 }
 
-int LastError()
-{
+int LastError() {
     return t_lastError;
 }
 
-std::string LastErrorText()
-{
+std::string LastErrorText() {
     char buffer[256];
     // The GNU strerror_r returns the text, which may or may not be in our buffer.
     return ::strerror_r(t_lastError, buffer, sizeof buffer);
 }
 
-void SetLastError(int error)
-{
+void SetLastError(int error) {
     t_lastError = error;
 }
 
-bool IsTemporaryFileName(std::string_view name)
-{
+bool IsTemporaryFileName(std::string_view name) {
     return name.size() > kTemporaryMark.size() + 1 && name.front() == '.' &&
            name.find(kTemporaryMark) != std::string_view::npos;
 }

@@ -27,7 +27,7 @@ struct DirEntry {
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     virtual bool CopyFile(const std::string& from, const std::string& to, Overwrite overwrite) = 0;
@@ -46,7 +46,7 @@ public:
 
 // The real file system, over POSIX calls.
 class DiskFileSystem final : public FileSystem {
-public:
+  public:
     bool CopyFile(const std::string& from, const std::string& to, Overwrite overwrite) override;
     bool MoveFile(const std::string& from, const std::string& to) override;
     bool DeleteFile(const std::string& path) override;

@@ -1,7 +1,7 @@
 #include "platform/GamePath.h"
 
-#include "platform/SystemCalls.h"
 #include "platform/Ascii.h"
+#include "platform/SystemCalls.h"
 #include "platform/WindowsText.h"
 
 #include <algorithm>
@@ -14,8 +14,7 @@ namespace platform {
 
 namespace {
 
-std::vector<std::string_view> SplitComponents(std::string_view path)
-{
+std::vector<std::string_view> SplitComponents(std::string_view path) {
     std::vector<std::string_view> parts;
     size_t start = 0;
     while (start <= path.size()) {
@@ -30,8 +29,7 @@ std::vector<std::string_view> SplitComponents(std::string_view path)
 // The name in `directory` that equals `wanted` without regard to letter case. Exact matches were
 // ruled out by the caller; when several names differ only in case, the byte-wise smallest wins so
 // that every run picks the same file.
-std::optional<std::string> FindIgnoringCase(const std::string& directory, std::string_view wanted)
-{
+std::optional<std::string> FindIgnoringCase(const std::string& directory, std::string_view wanted) {
     sys::Directory dir(directory);
     std::optional<std::string> best;
     bool failed = false;
@@ -50,8 +48,7 @@ struct Loan {
 // Few at a time (an installation lends three folders), so a list searched from the newest.
 thread_local std::vector<Loan> t_loans;
 
-std::optional<std::string> FindInFolder(const std::string& directory, std::string_view wanted)
-{
+std::optional<std::string> FindInFolder(const std::string& directory, std::string_view wanted) {
     for (auto loan = t_loans.rbegin(); loan != t_loans.rend(); ++loan) {
         if (loan->folder == directory)
             return loan->names->Find(wanted);
@@ -62,15 +59,13 @@ std::optional<std::string> FindInFolder(const std::string& directory, std::strin
 } // namespace
 
 LentFolderNames::LentFolderNames(std::string folder, const FolderNames& names)
-    : m_folder(std::move(folder)), m_names(&names)
-{
+    : m_folder(std::move(folder)), m_names(&names) {
     while (m_folder.size() > 1 && m_folder.back() == '/')
         m_folder.pop_back();
     t_loans.push_back({m_folder, m_names});
 }
 
-LentFolderNames::~LentFolderNames()
-{
+LentFolderNames::~LentFolderNames() {
     for (auto loan = t_loans.rbegin(); loan != t_loans.rend(); ++loan) {
         if (loan->names == m_names && loan->folder == m_folder) {
             t_loans.erase(std::next(loan).base());
@@ -79,8 +74,7 @@ LentFolderNames::~LentFolderNames()
     }
 }
 
-std::string ResolvePath(std::string_view path)
-{
+std::string ResolvePath(std::string_view path) {
     std::string slashed(path);
     for (char& c : slashed) {
         if (c == '\\')
@@ -92,8 +86,8 @@ std::string ResolvePath(std::string_view path)
         return slashed;
 
     // A name in a lent folder: the lender resolved the folder, so only the name is looked up.
-    if (const size_t slash = slashed.rfind('/'); !t_loans.empty() && slash != std::string::npos &&
-                                                 slash > 0 && slash + 1 < slashed.size()) {
+    if (const size_t slash = slashed.rfind('/');
+        !t_loans.empty() && slash != std::string::npos && slash > 0 && slash + 1 < slashed.size()) {
         const std::string_view folder(slashed.data(), slash);
         const std::string_view name = std::string_view(slashed).substr(slash + 1);
         for (auto loan = t_loans.rbegin(); loan != t_loans.rend(); ++loan) {
@@ -129,8 +123,7 @@ std::string ResolvePath(std::string_view path)
     return resolved;
 }
 
-bool IsPlainFileName(std::string_view name)
-{
+bool IsPlainFileName(std::string_view name) {
     if (name.empty() || name == "." || name == "..")
         return false;
     for (const char c : name) {
@@ -141,8 +134,7 @@ bool IsPlainFileName(std::string_view name)
     return true;
 }
 
-bool MatchesPattern(std::string_view name, std::string_view pattern)
-{
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
     // Greedy matching with one back-tracking point (the last '*'), linear in practice and never
     // exponential, whatever the pattern.
     size_t n = 0;
@@ -169,8 +161,7 @@ bool MatchesPattern(std::string_view name, std::string_view pattern)
     return p == pattern.size();
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     // Names are compared by the thousand while folders are searched: bytes are compared as they
@@ -185,8 +176,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-std::string ToLower(std::string_view text)
-{
+std::string ToLower(std::string_view text) {
     return FoldCase(text);
 }
 

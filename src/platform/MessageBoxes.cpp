@@ -15,27 +15,23 @@ constinit Seam<MessageBoxes*> g_installed{nullptr};
 
 } // namespace
 
-void ConsoleMessageBoxes::Show(const Message& message)
-{
+void ConsoleMessageBoxes::Show(const Message& message) {
     // One write per message, so that lines from two threads never interleave.
     const std::string line = message.caption + ": " + message.text + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
 
-MessageBoxes& Messages()
-{
+MessageBoxes& Messages() {
     MessageBoxes* installed = g_installed.Get();
     return installed != nullptr ? *installed : g_console;
 }
 
-MessageBoxes* SetMessageBoxes(MessageBoxes* boxes)
-{
+MessageBoxes* SetMessageBoxes(MessageBoxes* boxes) {
     return g_installed.Exchange(boxes);
 }
 
-void ShowMessage(const std::string& text, const std::string& caption, Owner owner)
-{
+void ShowMessage(const std::string& text, const std::string& caption, Owner owner) {
     Messages().Show(Message{text, caption, owner});
 }
 

@@ -24,14 +24,14 @@ struct Message {
 };
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     virtual void Show(const Message& message) = 0;
 };
 
 // Writes "caption: text" to standard error. The default until a front end installs its own.
 class ConsoleMessageBoxes final : public MessageBoxes {
-public:
+  public:
     void Show(const Message& message) override;
 };
 

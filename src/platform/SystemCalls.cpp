@@ -1,8 +1,8 @@
 #include "platform/SystemCalls.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <limits.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
@@ -18,9 +18,7 @@ namespace platform::sys {
 
 namespace {
 
-template <typename Call>
-auto RetryOnInterrupt(Call call)
-{
+template <typename Call> auto RetryOnInterrupt(Call call) {
     for (;;) {
         auto result = call();
         if (result != -1 || errno != EINTR)
@@ -34,8 +32,7 @@ struct ErrnoKeeper {
     ~ErrnoKeeper() { errno = saved; }
 };
 
-bool ReadWriteCopy(int in, int out)
-{
+bool ReadWriteCopy(int in, int out) {
     std::vector<char> buffer(1 << 17);
     for (;;) {
         const ssize_t got = Read(in, buffer.data(), buffer.size());
@@ -49,8 +46,7 @@ bool ReadWriteCopy(int in, int out)
 }
 
 // Errors that mean "this way of copying does not apply to these files", not "the copy failed".
-bool IsUnsupported(int error)
-{
+bool IsUnsupported(int error) {
     return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
            error == EBADF || error == ENOTSUP;
 }
@@ -58,9 +54,7 @@ bool IsUnsupported(int error)
 // Repeats one in-kernel copy call until the end of the input: true when the whole rest was
 // copied, false when the copy failed, nothing when this way does not apply to these files (the
 // call is unsupported, or reports no data on the first try) and another must be used.
-template <typename Call>
-std::optional<bool> KernelCopy(Call call)
-{
+template <typename Call> std::optional<bool> KernelCopy(Call call) {
     bool copiedAny = false;
     for (;;) {
         const ssize_t n = RetryOnInterrupt(call);
@@ -78,8 +72,7 @@ std::optional<bool> KernelCopy(Call call)
 
 } // namespace
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
-{
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
     if (this != &other) {
         Close();
         m_fd = other.Release();
@@ -87,21 +80,18 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
     return *this;
 }
 
-FileDescriptor::~FileDescriptor()
-{
+FileDescriptor::~FileDescriptor() {
     ErrnoKeeper keep;
     Close();
 }
 
-int FileDescriptor::Release()
-{
+int FileDescriptor::Release() {
     const int fd = m_fd;
     m_fd = -1;
     return fd;
 }
 
-bool FileDescriptor::Close()
-{
+bool FileDescriptor::Close() {
     if (m_fd < 0)
         return true;
     // Linux releases the descriptor even when close is interrupted, so it is never retried.
@@ -110,26 +100,22 @@ bool FileDescriptor::Close()
     return result == 0 || errno == EINTR;
 }
 
-FileDescriptor Open(const std::string& path, int flags, mode_t mode)
-{
+FileDescriptor Open(const std::string& path, int flags, mode_t mode) {
     return FileDescriptor(
         RetryOnInterrupt([&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); }));
 }
 
-bool CreatePipe(int ends[2])
-{
+bool CreatePipe(int ends[2]) {
     return ::pipe2(ends, O_CLOEXEC) == 0;
 }
 
-bool SetNonBlocking(int fd)
-{
+bool SetNonBlocking(int fd) {
     const int flags = RetryOnInterrupt([&] { return ::fcntl(fd, F_GETFL); });
     return flags != -1 &&
            RetryOnInterrupt([&] { return ::fcntl(fd, F_SETFL, flags | O_NONBLOCK); }) == 0;
 }
 
-std::FILE* OpenStream(FileDescriptor& fd, const char* mode)
-{
+std::FILE* OpenStream(FileDescriptor& fd, const char* mode) {
     std::FILE* stream = ::fdopen(fd.Get(), mode);
     if (stream != nullptr)
         fd.Release();
@@ -137,8 +123,7 @@ std::FILE* OpenStream(FileDescriptor& fd, const char* mode)
 }
 
 FileDescriptor CreateUniqueFile(const std::string& directory, std::string_view prefix,
-                                std::string& createdPath)
-{
+                                std::string& createdPath) {
     std::string pattern = directory.empty() ? std::string() : directory + "/";
     pattern.append(prefix);
     pattern += "XXXXXX";
@@ -148,15 +133,14 @@ FileDescriptor CreateUniqueFile(const std::string& directory, std::string_view p
     return FileDescriptor(fd);
 }
 
-ssize_t Read(int fd, void* buffer, size_t size)
-{
+ssize_t Read(int fd, void* buffer, size_t size) {
     return RetryOnInterrupt([&] { return ::read(fd, buffer, size); });
 }
 
-bool WriteAll(int fd, std::string_view bytes)
-{
+bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t put = RetryOnInterrupt([&] { return ::write(fd, bytes.data(), bytes.size()); });
+        const ssize_t put =
+            RetryOnInterrupt([&] { return ::write(fd, bytes.data(), bytes.size()); });
         if (put < 0)
             return false;
         bytes.remove_prefix(static_cast<size_t>(put));
@@ -164,8 +148,7 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
-ssize_t WriteSome(int fd, std::string_view bytes)
-{
+ssize_t WriteSome(int fd, std::string_view bytes) {
     const ssize_t sent = RetryOnInterrupt(
         [&] { return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT); });
     if (sent >= 0 || errno != ENOTSOCK)
@@ -190,8 +173,7 @@ ssize_t WriteSome(int fd, std::string_view bytes)
     return written;
 }
 
-bool ReadAll(int fd, std::string& out)
-{
+bool ReadAll(int fd, std::string& out) {
     struct stat status {};
     if (FileStatus(fd, status) && S_ISREG(status.st_mode) && status.st_size > 0)
         out.reserve(out.size() + static_cast<size_t>(status.st_size));
@@ -206,70 +188,58 @@ bool ReadAll(int fd, std::string& out)
     }
 }
 
-bool CopyContent(int in, int out)
-{
+bool CopyContent(int in, int out) {
     // copy_file_range lets the file system share or copy blocks without a trip through user
     // space; sendfile still saves the copy into a buffer; read/write works everywhere. A file
     // that reports no data on the first try (files of /proc and the like) goes the plain way.
     constexpr size_t kChunk = size_t{1} << 30;
-    if (const auto copied = KernelCopy(
-            [&] { return ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0); }))
+    if (const auto copied =
+            KernelCopy([&] { return ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0); }))
         return *copied;
     if (const auto copied = KernelCopy([&] { return ::sendfile(out, in, nullptr, kChunk); }))
         return *copied;
     return ReadWriteCopy(in, out);
 }
 
-bool Sync(int fd)
-{
+bool Sync(int fd) {
     return RetryOnInterrupt([&] { return ::fsync(fd); }) == 0;
 }
 
-bool Truncate(int fd, off_t length)
-{
+bool Truncate(int fd, off_t length) {
     return RetryOnInterrupt([&] { return ::ftruncate(fd, length); }) == 0;
 }
 
-bool TryLockExclusive(int fd)
-{
+bool TryLockExclusive(int fd) {
     return RetryOnInterrupt([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0;
 }
 
-void AdviseSequential(int fd)
-{
+void AdviseSequential(int fd) {
     // Only advice: a file system that ignores it serves the file all the same.
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
-bool StartWriteBack(int fd, off_t offset, off_t length)
-{
-    return RetryOnInterrupt([&] {
-        return ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
-    }) == 0;
+bool StartWriteBack(int fd, off_t offset, off_t length) {
+    return RetryOnInterrupt(
+               [&] { return ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE); }) == 0;
 }
 
-bool ChangeMode(int fd, mode_t mode)
-{
+bool ChangeMode(int fd, mode_t mode) {
     return RetryOnInterrupt([&] { return ::fchmod(fd, mode); }) == 0;
 }
 
-bool FileStatus(int fd, struct stat& status)
-{
+bool FileStatus(int fd, struct stat& status) {
     return RetryOnInterrupt([&] { return ::fstat(fd, &status); }) == 0;
 }
 
-bool Status(const std::string& path, struct stat& status)
-{
+bool Status(const std::string& path, struct stat& status) {
     return RetryOnInterrupt([&] { return ::stat(path.c_str(), &status); }) == 0;
 }
 
-bool LinkStatus(const std::string& path, struct stat& status)
-{
+bool LinkStatus(const std::string& path, struct stat& status) {
     return RetryOnInterrupt([&] { return ::lstat(path.c_str(), &status); }) == 0;
 }
 
-bool ReadLink(const std::string& path, std::string& target)
-{
+bool ReadLink(const std::string& path, std::string& target) {
     char buffer[4096];
     const ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
     if (length < 0 || static_cast<size_t>(length) >= sizeof buffer)
@@ -278,8 +248,7 @@ bool ReadLink(const std::string& path, std::string& target)
     return true;
 }
 
-bool RealPath(const std::string& path, std::string& resolved)
-{
+bool RealPath(const std::string& path, std::string& resolved) {
     char buffer[PATH_MAX];
     if (::realpath(path.c_str(), buffer) == nullptr)
         return false;
@@ -287,8 +256,7 @@ bool RealPath(const std::string& path, std::string& resolved)
     return true;
 }
 
-bool CurrentDirectory(std::string& path)
-{
+bool CurrentDirectory(std::string& path) {
     char buffer[PATH_MAX];
     if (::getcwd(buffer, sizeof buffer) == nullptr)
         return false;
@@ -296,8 +264,7 @@ bool CurrentDirectory(std::string& path)
     return true;
 }
 
-bool ExecutableDirectory(std::string& directory)
-{
+bool ExecutableDirectory(std::string& directory) {
     std::string path;
     if (!ReadLink("/proc/self/exe", path) || path.empty())
         return false;
@@ -306,23 +273,19 @@ bool ExecutableDirectory(std::string& directory)
     return true;
 }
 
-bool StatusAt(int dirFd, const char* name, struct stat& status)
-{
+bool StatusAt(int dirFd, const char* name, struct stat& status) {
     return RetryOnInterrupt([&] { return ::fstatat(dirFd, name, &status, 0); }) == 0;
 }
 
-bool FileSystemStatus(const std::string& path, struct statvfs& status)
-{
+bool FileSystemStatus(const std::string& path, struct statvfs& status) {
     return RetryOnInterrupt([&] { return ::statvfs(path.c_str(), &status); }) == 0;
 }
 
-bool Rename(const std::string& from, const std::string& to)
-{
+bool Rename(const std::string& from, const std::string& to) {
     return RetryOnInterrupt([&] { return ::rename(from.c_str(), to.c_str()); }) == 0;
 }
 
-bool RenameNoReplace(const std::string& from, const std::string& to)
-{
+bool RenameNoReplace(const std::string& from, const std::string& to) {
     const int result = RetryOnInterrupt([&] {
         return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
     });
@@ -338,23 +301,19 @@ bool RenameNoReplace(const std::string& from, const std::string& to)
     return true;
 }
 
-bool Unlink(const std::string& path)
-{
+bool Unlink(const std::string& path) {
     return RetryOnInterrupt([&] { return ::unlink(path.c_str()); }) == 0;
 }
 
-bool MakeDirectory(const std::string& path, mode_t mode)
-{
+bool MakeDirectory(const std::string& path, mode_t mode) {
     return RetryOnInterrupt([&] { return ::mkdir(path.c_str(), mode); }) == 0;
 }
 
-bool ChangeDirectory(const std::string& path)
-{
+bool ChangeDirectory(const std::string& path) {
     return RetryOnInterrupt([&] { return ::chdir(path.c_str()); }) == 0;
 }
 
-Directory::Directory(const std::string& path)
-{
+Directory::Directory(const std::string& path) {
     FileDescriptor fd = Open(path.empty() ? "." : path, O_RDONLY | O_DIRECTORY);
     if (!fd.IsOpen())
         return;
@@ -363,21 +322,18 @@ Directory::Directory(const std::string& path)
         fd.Release();
 }
 
-Directory::~Directory()
-{
+Directory::~Directory() {
     if (m_dir != nullptr) {
         ErrnoKeeper keep;
         ::closedir(m_dir);
     }
 }
 
-int Directory::Fd() const
-{
+int Directory::Fd() const {
     return m_dir != nullptr ? ::dirfd(m_dir) : -1;
 }
 
-const dirent* Directory::Next(bool& failed)
-{
+const dirent* Directory::Next(bool& failed) {
     failed = false;
     if (m_dir == nullptr) {
         failed = true;

@@ -15,7 +15,7 @@ namespace platform::sys {
 
 // Owns one file descriptor and closes it when it goes out of scope.
 class FileDescriptor {
-public:
+  public:
     FileDescriptor() = default;
     explicit FileDescriptor(int fd) : m_fd(fd) {}
     FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.Release()) {}
@@ -30,7 +30,7 @@ public:
     // Closes now and reports the result, for files whose last write must be known to have landed.
     bool Close();
 
-private:
+  private:
     int m_fd = -1;
 };
 
@@ -96,7 +96,7 @@ bool ChangeDirectory(const std::string& path);
 
 // An open directory stream.
 class Directory {
-public:
+  public:
     explicit Directory(const std::string& path);
     Directory(const Directory&) = delete;
     Directory& operator=(const Directory&) = delete;
@@ -107,7 +107,7 @@ public:
     // The next entry, or nullptr at the end or on error (then `failed` is set and errno tells).
     const dirent* Next(bool& failed);
 
-private:
+  private:
     DIR* m_dir = nullptr;
 };
 

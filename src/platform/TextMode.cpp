@@ -4,8 +4,7 @@
 
 namespace platform {
 
-std::string ToTextMode(std::string_view text)
-{
+std::string ToTextMode(std::string_view text) {
     std::string out;
     out.reserve(text.size() + static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
     for (const char c : text) {

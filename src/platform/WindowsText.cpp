@@ -17,15 +17,13 @@ constexpr std::array<char32_t, 32> kHighControls = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char32_t CodePointOf1252(unsigned char byte)
-{
+char32_t CodePointOf1252(unsigned char byte) {
     if (byte >= 0x80 && byte <= 0x9F)
         return kHighControls[byte - 0x80];
     return byte;
 }
 
-void AppendUtf8(std::string& out, char32_t c)
-{
+void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -44,8 +42,7 @@ void AppendUtf8(std::string& out, char32_t c)
 }
 
 // Decodes the UTF-8 sequence at `pos`, moving `pos` past it; nothing when it is malformed.
-std::optional<char32_t> NextCodePoint(std::string_view text, size_t& pos)
-{
+std::optional<char32_t> NextCodePoint(std::string_view text, size_t& pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     if (lead < 0x80) {
         ++pos;
@@ -79,8 +76,7 @@ std::optional<char32_t> NextCodePoint(std::string_view text, size_t& pos)
 
 } // namespace
 
-bool IsValidUtf8(std::string_view bytes)
-{
+bool IsValidUtf8(std::string_view bytes) {
     for (size_t pos = 0; pos < bytes.size();) {
         if (!NextCodePoint(bytes, pos))
             return false;
@@ -88,8 +84,7 @@ bool IsValidUtf8(std::string_view bytes)
     return true;
 }
 
-std::string FromWindowsText(std::string_view bytes)
-{
+std::string FromWindowsText(std::string_view bytes) {
     if (IsValidUtf8(bytes))
         return std::string(bytes);
     std::string out;
@@ -99,8 +94,7 @@ std::string FromWindowsText(std::string_view bytes)
     return out;
 }
 
-std::optional<std::string> ToWindows1252(std::string_view utf8)
-{
+std::optional<std::string> ToWindows1252(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (size_t pos = 0; pos < utf8.size();) {
@@ -124,15 +118,13 @@ std::optional<std::string> ToWindows1252(std::string_view utf8)
     return out;
 }
 
-std::string ToWindowsText(std::string_view utf8)
-{
+std::string ToWindowsText(std::string_view utf8) {
     if (std::optional<std::string> ansi = ToWindows1252(utf8))
         return *ansi;
     return std::string(utf8);
 }
 
-std::string FoldCase(std::string_view text)
-{
+std::string FoldCase(std::string_view text) {
     std::string folded(text);
     bool ascii = true;
     for (char& c : folded) {

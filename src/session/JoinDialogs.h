@@ -14,15 +14,15 @@
 inline constexpr std::chrono::milliseconds kProgressPollInterval{100};
 
 enum class HostCheckResult {
-    CheckHost = 0,   // "Join KRV..."
-    JoinNormal = 1,  // "Join Normal"
-    Cancel = 2,      // "Cancel", the close box or Escape
-    TimedOut = 3,    // the auto-join countdown ran out
-    Failed = -1,     // the dialog could not be shown
+    CheckHost = 0,  // "Join KRV..."
+    JoinNormal = 1, // "Join Normal"
+    Cancel = 2,     // "Cancel", the close box or Escape
+    TimedOut = 3,   // the auto-join countdown ran out
+    Failed = -1,    // the dialog could not be shown
 };
 
 class JoinDialogs {
-public:
+  public:
     virtual ~JoinDialogs() = default;
 
     // The host-check dialog, modal; runs the auto-join countdown from g_bAutoJoin and

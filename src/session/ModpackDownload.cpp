@@ -113,8 +113,8 @@ bool TransferPace::TooSlow(TimePoint now, int64_t received) {
 std::string ModpackAddress(const HostAnnouncement& announcement, const std::string& hostAddress) {
     // The host serves the archive under the bytes it announced (Windows-1252 from a Windows host),
     // not under the UTF-8 name it is stored by here.
-    const std::string& name = announcement.FileNameAsSent.empty() ? announcement.FileName
-                                                                  : announcement.FileNameAsSent;
+    const std::string& name =
+        announcement.FileNameAsSent.empty() ? announcement.FileName : announcement.FileNameAsSent;
     if (announcement.FileSource == "HOST")
         return "http://" + hostAddress + ":" + std::to_string(HostPort()) + "/" +
                platform::EncodePathSegment(name);

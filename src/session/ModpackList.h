@@ -4,7 +4,7 @@
 #include <string>
 
 class ModpackList {
-public:
+  public:
     virtual ~ModpackList() = default;
 
     // Index of the first entry equal to `name` without regard to case, or -1.

@@ -10,7 +10,7 @@ namespace {
 
 // Restores the default block code when a test ends, also after a failed assertion.
 class ScopedFileSumCode {
-public:
+  public:
     explicit ScopedFileSumCode(FileSumCode code) { SetFileSumCode(code); }
     ~ScopedFileSumCode() { SetFileSumCode(FileSumCode::Fastest); }
     ScopedFileSumCode(const ScopedFileSumCode&) = delete;
@@ -34,7 +34,8 @@ TEST(FileSumCode, EveryFormSumsLargeBlocksAndTheirTailsAlike) {
     dir.WriteFile("full", std::string(bytes.size(), '\xFF'));
     const auto fullSum = static_cast<uint32_t>(uint64_t{bytes.size()} * 255u);
 
-    for (const FileSumCode code : {FileSumCode::Fastest, FileSumCode::Sse2, FileSumCode::Portable}) {
+    for (const FileSumCode code :
+         {FileSumCode::Fastest, FileSumCode::Sse2, FileSumCode::Portable}) {
         SCOPED_TRACE(static_cast<int>(code));
         ScopedFileSumCode forced(code);
         EXPECT_EQ(GetFileSum(dir / "mixed"), expected);

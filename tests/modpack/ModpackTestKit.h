@@ -32,7 +32,7 @@ inline const std::string kGameWorldList = "the game's own world list";
 // worldlist.bin), points the settings at them, records message boxes, and puts the settings and
 // the current folder back afterwards. m_original is the game as set up.
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -48,7 +48,7 @@ protected:
     testing_support::ScopedMessageRecorder m_messages;
     std::map<std::string, std::string> m_original;
 
-private:
+  private:
     std::string m_savedGame, m_savedOwn, m_savedCwd;
 };
 

@@ -10,7 +10,7 @@ namespace {
 using modpack_test::EngineTest;
 
 class RestorationGuard : public EngineTest {
-protected:
+  protected:
     CKorvane m_engine;
 };
 

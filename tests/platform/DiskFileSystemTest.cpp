@@ -24,8 +24,7 @@ namespace {
 
 using Tree = std::map<std::string, std::string>;
 
-mode_t ModeOf(const std::string& path)
-{
+mode_t ModeOf(const std::string& path) {
     struct stat status {};
     EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
     return status.st_mode & 0777;
@@ -33,48 +32,46 @@ mode_t ModeOf(const std::string& path)
 
 // Limits the size of files this process may write, so a copy fails half-way through.
 class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
         ::getrlimit(RLIMIT_FSIZE, &m_saved);
         m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit = m_saved;
         limit.rlim_cur = bytes;
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    ~FileSizeLimit()
-    {
+    ~FileSizeLimit() {
         ::setrlimit(RLIMIT_FSIZE, &m_saved);
         std::signal(SIGXFSZ, m_oldHandler);
     }
 
-private:
+  private:
     rlimit m_saved{};
     void (*m_oldHandler)(int);
 };
 
 } // namespace
 
-TEST(PlatformFiles, CopyWithoutOverwriteRefusesAnExistingTarget)
-{
+TEST(PlatformFiles, CopyWithoutOverwriteRefusesAnExistingTarget) {
     TempDir dir;
     DiskFileSystem disk;
     dir.WriteFile("new/GTEXTENGLISH.BIN", "modpack");
     dir.WriteFile("bin/GTextEnglish.bin", "game");
     const Tree before = dir.Snapshot();
 
-    EXPECT_FALSE(disk.CopyFile(dir / "new/GTEXTENGLISH.BIN", dir / "bin/GTextEnglish.bin", Overwrite::No));
+    EXPECT_FALSE(
+        disk.CopyFile(dir / "new/GTEXTENGLISH.BIN", dir / "bin/GTextEnglish.bin", Overwrite::No));
     EXPECT_EQ(platform::LastError(), EEXIST);
     // Another letter case names the same game file and is refused too.
-    EXPECT_FALSE(disk.CopyFile(dir / "new\\GTEXTENGLISH.BIN", dir / "BIN\\GTEXTENGLISH.BIN", Overwrite::No));
+    EXPECT_FALSE(
+        disk.CopyFile(dir / "new\\GTEXTENGLISH.BIN", dir / "BIN\\GTEXTENGLISH.BIN", Overwrite::No));
     EXPECT_EQ(dir.Snapshot(), before);
 
     EXPECT_TRUE(disk.CopyFile(dir / "new/GTEXTENGLISH.BIN", dir / "BIN\\Added.bin", Overwrite::No));
     EXPECT_EQ(dir.ReadFile("bin/Added.bin"), "modpack");
 }
 
-TEST(PlatformFiles, CopyWithoutOverwriteLosesARaceInsteadOfReplacing)
-{
+TEST(PlatformFiles, CopyWithoutOverwriteLosesARaceInsteadOfReplacing) {
     TempDir dir;
     DiskFileSystem disk;
     dir.WriteFile("big", std::string(32 << 20, 'b'));
@@ -105,8 +102,7 @@ TEST(PlatformFiles, CopyWithoutOverwriteLosesARaceInsteadOfReplacing)
     EXPECT_EQ(dir.ListTree(), (std::vector<std::string>{"big", "target"}));
 }
 
-TEST(PlatformFiles, CopyWithOverwriteReplacesTheWholeFile)
-{
+TEST(PlatformFiles, CopyWithOverwriteReplacesTheWholeFile) {
     TempDir dir;
     DiskFileSystem disk;
     const std::string big(300000, 'x');
@@ -117,15 +113,15 @@ TEST(PlatformFiles, CopyWithOverwriteReplacesTheWholeFile)
     ASSERT_TRUE(disk.CopyFile(dir / "from.bin", dir / "BIN\\gtextenglish.BIN", Overwrite::Yes));
     EXPECT_EQ(dir.ReadFile("bin/GTextEnglish.bin"), big);
     EXPECT_EQ(ModeOf(dir / "bin/GTextEnglish.bin"), 0640u);
-    EXPECT_EQ(dir.ListTree(), (std::vector<std::string>{"bin/", "bin/GTextEnglish.bin", "from.bin"}));
+    EXPECT_EQ(dir.ListTree(),
+              (std::vector<std::string>{"bin/", "bin/GTextEnglish.bin", "from.bin"}));
 
     dir.WriteFile("empty", "");
     ASSERT_TRUE(disk.CopyFile(dir / "empty", dir / "bin/GTextEnglish.bin", Overwrite::Yes));
     EXPECT_EQ(dir.ReadFile("bin/GTextEnglish.bin"), "");
 }
 
-TEST(PlatformFiles, FailedCopyLeavesNoTemporaryFileBehind)
-{
+TEST(PlatformFiles, FailedCopyLeavesNoTemporaryFileBehind) {
     TempDir dir;
     DiskFileSystem disk;
     dir.WriteFile("source", std::string(256 * 1024, 's'));
@@ -154,8 +150,7 @@ TEST(PlatformFiles, FailedCopyLeavesNoTemporaryFileBehind)
     }
 }
 
-TEST(PlatformFiles, MoveNeverReplacesAnExistingTarget)
-{
+TEST(PlatformFiles, MoveNeverReplacesAnExistingTarget) {
     TempDir dir;
     DiskFileSystem disk;
     dir.WriteFile("a", "A");
@@ -184,8 +179,7 @@ TEST(PlatformFiles, MoveNeverReplacesAnExistingTarget)
     }
 }
 
-TEST(PlatformFiles, ListDirectoryTellsFoldersFromFiles)
-{
+TEST(PlatformFiles, ListDirectoryTellsFoldersFromFiles) {
     TempDir dir;
     DiskFileSystem disk;
     dir.WriteFile("file.bin", "");
@@ -200,18 +194,17 @@ TEST(PlatformFiles, ListDirectoryTellsFoldersFromFiles)
     for (const auto& entry : *entries)
         seen[entry.name] = entry.isDirectory;
     EXPECT_EQ(seen, (std::map<std::string, bool>{{"Folder", true},
-                                                  {"dangling", false},
-                                                  {"file.bin", false},
-                                                  {"linkToFile", false},
-                                                  {"linkToFolder", true}}));
+                                                 {"dangling", false},
+                                                 {"file.bin", false},
+                                                 {"linkToFile", false},
+                                                 {"linkToFolder", true}}));
 
     EXPECT_TRUE(disk.ListDirectory(dir / "FOLDER").has_value());
     EXPECT_FALSE(disk.ListDirectory(dir / "missing").has_value());
     EXPECT_FALSE(disk.ListDirectory(dir / "file.bin").has_value());
 }
 
-TEST(PlatformFiles, SmallOperationsKeepTheirPromises)
-{
+TEST(PlatformFiles, SmallOperationsKeepTheirPromises) {
     TempDir dir;
     DiskFileSystem disk;
     dir.WriteFile("file", "x");

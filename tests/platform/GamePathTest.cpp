@@ -18,22 +18,20 @@ namespace {
 
 // Runs a test body in another current directory and always comes back.
 class CurrentDirectoryGuard {
-public:
-    explicit CurrentDirectoryGuard(const std::string& path)
-    {
+  public:
+    explicit CurrentDirectoryGuard(const std::string& path) {
         EXPECT_NE(::getcwd(m_saved, sizeof m_saved), nullptr);
         EXPECT_EQ(::chdir(path.c_str()), 0);
     }
     ~CurrentDirectoryGuard() { EXPECT_EQ(::chdir(m_saved), 0); }
 
-private:
+  private:
     char m_saved[PATH_MAX] = {};
 };
 
 } // namespace
 
-TEST(PlatformPath, FindsExistingNamesWithoutRegardToCase)
-{
+TEST(PlatformPath, FindsExistingNamesWithoutRegardToCase) {
     TempDir game;
     game.WriteFile("bin/Override/Sky.tga", "sky");
     game.WriteFile("bin/GTextEnglish.bin", "text");
@@ -46,8 +44,7 @@ TEST(PlatformPath, FindsExistingNamesWithoutRegardToCase)
     EXPECT_EQ(ResolvePath(root + "\\bin\\Override\\"), root + "/bin/Override/");
 }
 
-TEST(PlatformPath, MissingComponentsKeepTheirCase)
-{
+TEST(PlatformPath, MissingComponentsKeepTheirCase) {
     TempDir game;
     game.MakeDirectory("bin");
     const std::string root = game.Path();
@@ -57,8 +54,7 @@ TEST(PlatformPath, MissingComponentsKeepTheirCase)
     EXPECT_EQ(ResolvePath(root + "\\BIN\\..\\Bin"), root + "/bin/../bin");
 }
 
-TEST(PlatformPath, PrefersTheExactNameAndOtherwisePicksTheSameOneEveryTime)
-{
+TEST(PlatformPath, PrefersTheExactNameAndOtherwisePicksTheSameOneEveryTime) {
     TempDir dir;
     dir.WriteFile("readme.txt", "1");
     dir.WriteFile("ReadMe.txt", "2");
@@ -71,8 +67,7 @@ TEST(PlatformPath, PrefersTheExactNameAndOtherwisePicksTheSameOneEveryTime)
     EXPECT_EQ(ResolvePath(dir / "rEADME.TXT"), dir / "README.txt");
 }
 
-TEST(PlatformPath, RelativePathsResolveFromTheCurrentDirectory)
-{
+TEST(PlatformPath, RelativePathsResolveFromTheCurrentDirectory) {
     TempDir dir;
     dir.WriteFile("KRVTemp/Pack.GZP", "");
     CurrentDirectoryGuard inside(dir.Path());
@@ -83,8 +78,7 @@ TEST(PlatformPath, RelativePathsResolveFromTheCurrentDirectory)
     EXPECT_EQ(ResolvePath(".\\krvtemp"), "./KRVTemp");
 }
 
-TEST(PlatformPath, PlainFileNamesCannotLeaveTheirFolder)
-{
+TEST(PlatformPath, PlainFileNamesCannotLeaveTheirFolder) {
     EXPECT_TRUE(IsPlainFileName("Level.gzp"));
     EXPECT_TRUE(IsPlainFileName("..hidden"));
     EXPECT_TRUE(IsPlainFileName("name with spaces.bin"));
@@ -95,8 +89,7 @@ TEST(PlatformPath, PlainFileNamesCannotLeaveTheirFolder)
     EXPECT_FALSE(IsPlainFileName(std::string_view("a\0b", 3)));
 }
 
-TEST(PlatformPath, PatternsMatchWithoutRegardToCase)
-{
+TEST(PlatformPath, PatternsMatchWithoutRegardToCase) {
     EXPECT_TRUE(MatchesPattern("Z.GCK", "*.gck"));
     EXPECT_TRUE(MatchesPattern("a.gck", "*.GCK"));
     EXPECT_FALSE(MatchesPattern("a.gckx", "*.gck"));
@@ -111,8 +104,7 @@ TEST(PlatformPath, PatternsMatchWithoutRegardToCase)
     EXPECT_FALSE(MatchesPattern(std::string(5000, 'a'), "*a*a*a*a*a*a*a*a*b"));
 }
 
-TEST(PlatformPath, TextModeAndLowerCase)
-{
+TEST(PlatformPath, TextModeAndLowerCase) {
     EXPECT_EQ(platform::ToTextMode("a\nb\r\n\n"), "a\r\nb\r\r\n\r\n");
     EXPECT_EQ(platform::ToTextMode(""), "");
     EXPECT_EQ(platform::ToLower("GTextEnglish.BIN \xC4"), "gtextenglish.bin \xC4");

@@ -1,6 +1,6 @@
 // Numbers and letter case as players' machines have them: the front end runs in the user's locale.
-#include "platform/GamePath.h"
 #include "platform/Numbers.h"
+#include "platform/GamePath.h"
 #include "platform/WindowsText.h"
 
 #include "ScopedLocale.h"
@@ -25,9 +25,15 @@ TEST(Numbers, ReadAndWrittenAsScanfAndPrintfDoInTheCLocaleWhateverTheUsersLocale
     EXPECT_EQ(ScanFloat("1e39"), std::numeric_limits<float>::infinity());
     EXPECT_EQ(ScanFloat("+-1"), std::nullopt);
     const std::pair<const char*, std::optional<int32_t>> signedCases[] = {
-        {"12ab", 12},        {"  -7", -7},           {"-", std::nullopt},
-        {"1.234", 1},        {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN},
-        {"\xC2\xA0" "5", std::nullopt}, // a no-break space is no white space to scanf in C
+        {"12ab", 12},
+        {"  -7", -7},
+        {"-", std::nullopt},
+        {"1.234", 1},
+        {"99999999999", INT32_MAX},
+        {"-99999999999", INT32_MIN},
+        {"\xC2\xA0"
+         "5",
+         std::nullopt}, // a no-break space is no white space to scanf in C
     };
     for (const auto& [text, value] : signedCases)
         EXPECT_EQ(ScanInt32(text), value) << text;
@@ -43,12 +49,16 @@ TEST(Numbers, NamesMatchWithoutCaseAsOnWindowsInATurkishLocale) {
     testing_support::TempDir game;
     game.WriteFile("giants.exe", "game");
     game.WriteFile("bin/Override/Sky.tga", "sky");
-    game.WriteFile("Modpacks/\xC3\x9C" "berfall.gck", "pack");
+    game.WriteFile("Modpacks/\xC3\x9C"
+                   "berfall.gck",
+                   "pack");
     EXPECT_EQ(ResolvePath(game.Path() + "\\GIANTS.EXE"), game.Path() + "/giants.exe");
     EXPECT_EQ(ResolvePath(game.Path() + "\\BIN\\OVERRIDE\\SKY.TGA"),
               game.Path() + "/bin/Override/Sky.tga");
-    EXPECT_EQ(ResolvePath(game.Path() + "\\MODPACKS\\\xC3\xBC" "BERFALL.GCK"),
-              game.Path() + "/Modpacks/\xC3\x9C" "berfall.gck");
+    EXPECT_EQ(ResolvePath(game.Path() + "\\MODPACKS\\\xC3\xBC"
+                                        "BERFALL.GCK"),
+              game.Path() + "/Modpacks/\xC3\x9C"
+                            "berfall.gck");
 
     // À-Þ (ß and × stay), Š Œ Ž Ÿ: each to its small letter, byte length unchanged.
     EXPECT_EQ(FoldCase("\xC3\x80\xC3\x9E\xC3\x9F\xC3\x97\xC5\xA0\xC5\x92\xC5\xBD\xC5\xB8 ABC"),

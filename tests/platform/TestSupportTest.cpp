@@ -16,8 +16,7 @@
 
 using namespace testing_support;
 
-TEST(PlatformSupport, MessagesGoToTheInstalledBoxesAndBackToTheConsole)
-{
+TEST(PlatformSupport, MessagesGoToTheInstalledBoxesAndBackToTheConsole) {
     {
         ScopedMessageRecorder outer;
         platform::ShowMessage("first", platform::kErrorCaption);
@@ -37,8 +36,7 @@ TEST(PlatformSupport, MessagesGoToTheInstalledBoxesAndBackToTheConsole)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "KRV Error: Could not open RemoveList.txt\n");
 }
 
-TEST(PlatformSupport, FakeClockStandsStillUntilMoved)
-{
+TEST(PlatformSupport, FakeClockStandsStillUntilMoved) {
     const auto real = platform::Now();
     {
         ScopedFakeClock clock;
@@ -50,8 +48,7 @@ TEST(PlatformSupport, FakeClockStandsStillUntilMoved)
     EXPECT_GE(platform::Now(), real);
 }
 
-TEST(PlatformSupport, TempDirSnapshotsTheTreeAndRemovesIt)
-{
+TEST(PlatformSupport, TempDirSnapshotsTheTreeAndRemovesIt) {
     std::string path;
     {
         TempDir dir;
@@ -69,15 +66,15 @@ TEST(PlatformSupport, TempDirSnapshotsTheTreeAndRemovesIt)
     EXPECT_NE(::access(path.c_str(), F_OK), 0);
 }
 
-TEST(PlatformSupport, FaultyFileSystemCountsAndFailsTheChosenOperation)
-{
+TEST(PlatformSupport, FaultyFileSystemCountsAndFailsTheChosenOperation) {
     TempDir dir;
     FaultyFileSystem files(platform::Files());
     ScopedFileSystem use(files);
     const auto run = [&] {
         const bool made = platform::Files().CreateDirectory(dir / "d");
         const bool written = platform::Files().WriteFile(dir / "d/f", "x");
-        const bool copied = platform::Files().CopyFile(dir / "d/f", dir / "g", platform::Overwrite::No);
+        const bool copied =
+            platform::Files().CopyFile(dir / "d/f", dir / "g", platform::Overwrite::No);
         return std::vector<bool>{made, written, copied};
     };
 
@@ -100,8 +97,7 @@ TEST(PlatformSupport, FaultyFileSystemCountsAndFailsTheChosenOperation)
     EXPECT_EQ(dir.ListTree(), (std::vector<std::string>{"d/"}));
 }
 
-TEST(PlatformSupport, FaultyFileSystemHookRunsBeforeTheOperation)
-{
+TEST(PlatformSupport, FaultyFileSystemHookRunsBeforeTheOperation) {
     TempDir dir;
     FaultyFileSystem files(platform::Files());
     bool existedAtHook = true;

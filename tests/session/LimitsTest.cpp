@@ -50,8 +50,8 @@ TEST_F(Limits, ModpacksAbove2GiBAreNotHosted) {
     WriteSparseFile(host / "Modpacks/TooLarge.gck", kLargest + 1);
     level.fileName = "TooLarge.gck";
     EXPECT_FALSE(ServeLevel(false, "", level));
-    EXPECT_EQ(messages.Texts(),
-              std::vector<std::string>{"Modpack is too large to host (2 GB at most): TooLarge.gck"});
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{
+                                    "Modpack is too large to host (2 GB at most): TooLarge.gck"});
     EXPECT_FALSE(host.ReadFile("Share/giantshost.htm"));
     EXPECT_EQ(g_HttpServer.ListeningPort(), 0);
 }

@@ -201,11 +201,12 @@ TEST_F(KorvaneCommandLine, BadArgumentsGiveTheirMessage) {
                         "\"DestDir\"=\"C:\\\\Games\\\\Giants\"\r\n");
     run = Start({"-krv_autohost"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.messages,
-              (Lines{"KRV Error\tError - DestDir of HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants "
-                     "is \"C:\\Games\\Giants\", which is not the full path of a folder.\\nSet it "
-                     "to the folder's full Linux path: start Korvane without arguments to choose "
-                     "it in the setup dialog, or set the value with korvane-reg add."}));
+    EXPECT_EQ(
+        run.messages,
+        (Lines{"KRV Error\tError - DestDir of HKEY_CURRENT_USER\\Software\\PlanetMoon\\Giants "
+               "is \"C:\\Games\\Giants\", which is not the full path of a folder.\\nSet it "
+               "to the folder's full Linux path: start Korvane without arguments to choose "
+               "it in the setup dialog, or set the value with korvane-reg add."}));
     EXPECT_TRUE(run.game.empty());
 }
 

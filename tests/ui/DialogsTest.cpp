@@ -246,9 +246,11 @@ class DialogsTest : public QObject {
     }
 
     void mainDialogSortsTheListAndFollowsTheShareRules() {
-        // "\xDC" is a Windows-1252 "Ü": a name copied from Windows media, shown as Windows shows it.
-        for (const char* name :
-             {"b.gck", "A.gck", "Z.GCK", "broken.gck", "notes.txt", "\xDC" "berfall.gck"})
+        // "\xDC" is a Windows-1252 "Ü": a name copied from Windows media, shown as Windows shows
+        // it.
+        for (const char* name : {"b.gck", "A.gck", "Z.GCK", "broken.gck", "notes.txt",
+                                 "\xDC"
+                                 "berfall.gck"})
             m_dir.WriteFile(std::string("own/Modpacks/") + name, "");
         g_strKorvaneDir = m_dir / "own";
         CKorvaneDlg dialog;
@@ -263,8 +265,9 @@ class DialogsTest : public QObject {
         QStringList entries;
         for (int i = 0; i < list->count(); ++i)
             entries << list->item(i)->text();
-        QCOMPARE(entries,
-                 QStringList({"Do not install Modpack", "A", "b", "Z", "\u00DC" "berfall"}));
+        QCOMPARE(entries, QStringList({"Do not install Modpack", "A", "b", "Z",
+                                       "\u00DC"
+                                       "berfall"}));
         auto* share = Control<QCheckBox>(&dialog, ControlId::ShareModpack);
         auto* alternate = Control(&dialog, ControlId::AlternateLocation);
         QCOMPARE(Text(&dialog, ControlId::Comments),
@@ -285,7 +288,9 @@ class DialogsTest : public QObject {
         QVERIFY(!share->isChecked());
 
         QCOMPARE(dialog.FindEntry("z"), 3);
-        QCOMPARE(dialog.FindEntry("\xC3\xBC" "BERFALL"), 4);
+        QCOMPARE(dialog.FindEntry("\xC3\xBC"
+                                  "BERFALL"),
+                 4);
         QCOMPARE(dialog.AppendEntry("new"), 5);
         dialog.SelectEntry(5); // appended by a join, no record yet
         QVERIFY(!share->isEnabled());
