@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/WindowsText.h"
+
 namespace app {
 
 namespace {
@@ -69,19 +71,6 @@ size_t Indent(std::string_view line) {
     return n;
 }
 
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 bool HexValue(std::string_view digits, uint32_t& value) {
     value = 0;
     for (char c : digits) {
@@ -118,7 +107,7 @@ std::string JsonString(std::string_view json, std::string_view key) {
         const char e = json[++at];
         uint32_t code = 0;
         if (e == 'u' && at + 4 < json.size() && HexValue(json.substr(at + 1, 4), code)) {
-            AppendUtf8(value, code);
+            platform::AppendUtf8(value, code);
             at += 4;
         } else if (e == 'n') {
             value += '\n';

@@ -14,6 +14,9 @@
 
 namespace platform {
 
+// Appends the UTF-8 form of one code point (up to U+10FFFF).
+void AppendUtf8(std::string& out, char32_t c);
+
 // True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 
