@@ -28,6 +28,11 @@ ctest --test-dir "$build" --output-on-failure -j2 --timeout 300
 
 tests/package/check-package.sh
 
+# The benchmark programs exist in the release build only (a sanitizer build's timings mean
+# nothing); building them here keeps them in step with the code they measure.
+cmake --build build/release --target korvane_platform_bench korvane_settings_bench \
+  korvane_httpd_serve korvane_setup_bench korvane_modpack_bench korvane_session_bench
+
 # The server serves connections on threads of their own: its tests and the session's (host and
 # joiner over the real server) run once more under ThreadSanitizer, in a build of their own.
 tsan=build/tsan

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     }
     g_strKorvaneDir = argv[1];
     const auto port = static_cast<uint16_t>(std::atoi(argv[2]));
-    SetWebServerOptions(WebServerOptions{port, port, httpd::kRequestTimeoutMs});
+    SetWebServerOptions(WebServerOptions{port, port});
     g_strHostedModpack = argc > 3 ? argv[3] : "";
     if (StartWebServer() == 0)
         return 1;

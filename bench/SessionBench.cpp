@@ -77,8 +77,8 @@ class EmptyList : public ModpackList {
 int Host(const std::string& own, const std::string& name) {
     g_strKorvaneDir = own;
     WebServerOptions options;
-    options.nPort = 0;
-    options.nFallbackPort = 0;
+    options.port = 0;
+    options.fallbackPort = 0;
     SetWebServerOptions(options);
     CLevelInfo info;
     info.fileName = name;
