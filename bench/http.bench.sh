@@ -6,37 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/bench/lib.sh"
-serve=$KORVANE_BENCH_BUILD/bench/korvane_httpd_serve
-if [[ ! -x "$serve" ]]; then
-  # Run alone (not from bench/run.sh): make the release build's server on its own.
-  [[ -f "$KORVANE_BENCH_BUILD/CMakeCache.txt" ]] ||
-    cmake -S "$root" -B "$KORVANE_BENCH_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DKORVANE_TESTS=OFF >/dev/null
-  cmake --build "$KORVANE_BENCH_BUILD" --target korvane_httpd_serve -j2 >/dev/null
-fi
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-wait_for_port() {
-  for _ in $(seq 100); do
-    curl -s -o /dev/null "http://127.0.0.1:$1/giantshost.htm" && return 0
-    sleep 0.1
-  done
-  echo "nothing answers on port $1" >&2
-  return 1
-}
-
-mkdir -p "$work/Share"
-printf 'FileName=Arena.gck\r\nFileSize=536870912\r\nFileSource=HOST\r\nHostVer=0.4\r\nFileSum=123456789\r\nModInfo_UserMessage=Benchmark arena, two players\r\nmodinfo_worlds=1\r\n' \
-  >"$work/Share/giantshost.htm"
-head -c $((512 * 1024 * 1024)) /dev/urandom >"$work/Share/Arena.gck"
+bench_http_setup 512 "Benchmark arena, two players"
 
 korvane_port=$(bench_free_port)
 "$serve" "$work" "$korvane_port" Arena.gck >/dev/null 2>&1 &

@@ -79,3 +79,41 @@ CONF
   nginx -e "$dir/error.log" -p "$dir" -c "$dir/nginx.conf" &
   BENCH_NGINX_PID=$!
 }
+
+# The common ground of the HTTP benchmarks: the release build's stand-alone server (built when
+# run alone, not from bench/run.sh), a work folder that goes at exit together with every process
+# listed in `pids`, and a Share folder holding an announcement and an archive of $1 MiB whose
+# user message is $2. Sets `serve`, `work` and `pids`.
+bench_http_setup() {
+  local mib=$1 message=$2
+  serve=$KORVANE_BENCH_BUILD/bench/korvane_httpd_serve
+  if [[ ! -x "$serve" ]]; then
+    [[ -f "$KORVANE_BENCH_BUILD/CMakeCache.txt" ]] ||
+      cmake -S "$root" -B "$KORVANE_BENCH_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DKORVANE_TESTS=OFF >/dev/null
+    cmake --build "$KORVANE_BENCH_BUILD" --target korvane_httpd_serve -j2 >/dev/null
+  fi
+  work=$(mktemp -d)
+  pids=()
+  trap bench_http_cleanup EXIT
+  mkdir -p "$work/Share"
+  printf 'FileName=Arena.gck\r\nFileSize=%d\r\nFileSource=HOST\r\nHostVer=0.4\r\nFileSum=123456789\r\nModInfo_UserMessage=%s\r\nmodinfo_worlds=1\r\n' \
+    $((mib * 1024 * 1024)) "$message" >"$work/Share/giantshost.htm"
+  head -c $((mib * 1024 * 1024)) /dev/urandom >"$work/Share/Arena.gck"
+}
+
+bench_http_cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+
+# Waits until something answers for giantshost.htm on port $1 (at most 10 s).
+wait_for_port() {
+  for _ in $(seq 100); do
+    curl -s -o /dev/null "http://127.0.0.1:$1/giantshost.htm" && return 0
+    sleep 0.1
+  done
+  echo "nothing answers on port $1" >&2
+  return 1
+}
