@@ -1,7 +1,7 @@
 #include "modpack/InfoZip.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +11,8 @@
 #include <utility>
 
 #include "platform/MessageBoxes.h"
+#include "platform/Seam.h"
+#include "platform/SystemCalls.h"
 
 namespace {
 
@@ -22,19 +24,7 @@ constexpr size_t kArchivePathBuffer = 260;
 // the caller's thread, inside UnzDllExec.
 thread_local InfoZip::Report* t_report = nullptr;
 
-std::function<void(const std::string&)>& MemberObserver() {
-    static std::function<void(const std::string&)> observer;
-    return observer;
-}
-
-std::string ExecutableFolder() {
-    char buffer[4096];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0)
-        return {};
-    std::string path(buffer, static_cast<size_t>(length));
-    return path.substr(0, path.rfind('/'));
-}
+platform::Seam<InfoZip::MemberObserver> g_memberObserver{InfoZip::MemberObserver{}};
 
 } // namespace
 
@@ -46,8 +36,8 @@ std::vector<std::string> InfoZip::LibraryCandidates() {
     if (const char* named = std::getenv("KORVANE_UNZDLL"); named && *named)
         return {named};
     std::vector<std::string> candidates;
-    const std::string folder = ExecutableFolder();
-    if (folder.empty())
+    std::string folder;
+    if (!platform::sys::ExecutableDirectory(folder))
         return candidates;
     // The installed layout is looked up relative to the program, not at the prefix it was built
     // for, so that a package unpacked or installed anywhere uses its own library and never
@@ -64,8 +54,8 @@ std::vector<std::string> InfoZip::LibraryCandidates() {
     return candidates;
 }
 
-void InfoZip::SetMemberObserver(std::function<void(const std::string&)> observer) {
-    MemberObserver() = std::move(observer);
+InfoZip::MemberObserver InfoZip::SetMemberObserver(MemberObserver observer) {
+    return g_memberObserver.Exchange(std::move(observer));
 }
 
 bool InfoZip::InitializeUnzip() {
@@ -73,7 +63,8 @@ bool InfoZip::InitializeUnzip() {
         return true;
     FinalizeUnzip();
     for (const std::string& candidate : LibraryCandidates()) {
-        if (access(candidate.c_str(), R_OK) != 0)
+        struct stat status {};
+        if (!platform::sys::Status(candidate, status))
             continue;
         // Kept mapped after dlclose: the catalogue opens the library once per archive, and
         // mapping it afresh each time would cost more than reading the archive.
@@ -155,8 +146,8 @@ extern "C" int UnzipCallback(UnzipMessage* message) {
     if (message->errorCode == 0) {
         if (t_report)
             t_report->written.emplace_back(message->text);
-        if (MemberObserver())
-            MemberObserver()(message->text);
+        if (const InfoZip::MemberObserver observer = g_memberObserver.Get())
+            observer(message->text);
         return 0;
     }
     if (t_report) {

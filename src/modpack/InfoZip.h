@@ -52,7 +52,10 @@ class InfoZip {
 
     // Test seam: called with the member's name after each member the library has written, so a
     // test can stop the process in the middle of an extraction. Null (the default) does nothing.
-    static void SetMemberObserver(std::function<void(const std::string&)> observer);
+    // Each call runs a copy of the observer: keep what it counts outside it.
+    // Returns the observer in force before, for the caller to put back.
+    using MemberObserver = std::function<void(const std::string&)>;
+    static MemberObserver SetMemberObserver(MemberObserver observer);
 
   private:
     void* m_library = nullptr;

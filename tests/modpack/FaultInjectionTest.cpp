@@ -9,6 +9,7 @@
 
 #include "FaultyFileSystem.h"
 #include "ModpackTestKit.h"
+#include "ScopedMemberObserver.h"
 #include "modpack/InfoZip.h"
 #include "modpack/Korvane.h"
 
@@ -57,7 +58,8 @@ class FaultInjectionTest : public modpack_test::EngineTest {
             testing_support::FaultyFileSystem files(platform::Files());
             testing_support::ScopedFileSystem use(files);
             files.CallAt(operation, [] { _exit(kKilled); });
-            InfoZip::SetMemberObserver([member, seen = 0](const std::string&) mutable {
+            int seen = 0;
+            testing_support::ScopedMemberObserver observe([member, &seen](const std::string&) {
                 if (++seen == member)
                     _exit(kKilled);
             });
@@ -79,9 +81,8 @@ TEST_F(FaultInjectionTest, EveryFailureAndEveryKillIsUndoneByRestoration) {
     {
         testing_support::FaultyFileSystem files(platform::Files());
         testing_support::ScopedFileSystem use(files);
-        InfoZip::SetMemberObserver([&](const std::string&) { ++members; });
+        testing_support::ScopedMemberObserver observe([&](const std::string&) { ++members; });
         ASSERT_TRUE(CKorvane().InstallLevel(m_info));
-        InfoZip::SetMemberObserver(nullptr);
         operations = files.Count();
         installed = GameSnapshot();
     }
