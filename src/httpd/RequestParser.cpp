@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include "httpd/Credentials.h"
+#include "platform/Ascii.h"
 
 namespace {
 
@@ -47,23 +48,13 @@ const char* VerbName(int verb) {
     return verb >= VERB_POST && verb <= VERB_UNKNOWN ? kVerbNames[verb] : "UNKNOWN";
 }
 
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::string PercentDecode(std::string_view text) {
     std::string decoded;
     decoded.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const int high = HexDigitValue(text[i + 1]);
-            const int low = HexDigitValue(text[i + 2]);
+            const int high = platform::HexDigitValue(text[i + 1]);
+            const int low = platform::HexDigitValue(text[i + 2]);
             if (high >= 0 && low >= 0) {
                 decoded.push_back(static_cast<char>(high * 16 + low));
                 i += 2;

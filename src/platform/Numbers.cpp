@@ -1,5 +1,6 @@
 #include "platform/Numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -41,11 +42,16 @@ std::optional<uint64_t> ScanDigits(std::string_view text) {
 
 } // namespace
 
-std::optional<int32_t> ScanInt32(std::string_view text) {
-    const bool negative = SkipBlanksAndSign(text);
-    const std::optional<uint64_t> magnitude = ScanDigits(text);
+std::optional<int32_t> ScanInt32At(std::string_view text, size_t& pos) {
+    std::string_view rest = text.substr(std::min(pos, text.size()));
+    const bool negative = SkipBlanksAndSign(rest);
+    const std::optional<uint64_t> magnitude = ScanDigits(rest);
     if (!magnitude)
         return std::nullopt;
+    size_t digits = 0;
+    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9')
+        ++digits;
+    pos = text.size() - rest.size() + digits;
     constexpr uint64_t kMaxPositive = std::numeric_limits<int32_t>::max();
     if (negative)
         return *magnitude > kMaxPositive + 1
@@ -53,6 +59,11 @@ std::optional<int32_t> ScanInt32(std::string_view text) {
                    : static_cast<int32_t>(-static_cast<int64_t>(*magnitude));
     return *magnitude > kMaxPositive ? std::numeric_limits<int32_t>::max()
                                      : static_cast<int32_t>(*magnitude);
+}
+
+std::optional<int32_t> ScanInt32(std::string_view text) {
+    size_t pos = 0;
+    return ScanInt32At(text, pos);
 }
 
 std::optional<uint32_t> ScanUInt32(std::string_view text) {

@@ -5,6 +5,7 @@
 // printf's "%f" writes a decimal comma and strtof stops at a decimal point in German, French and
 // most other European locales. Windows peers and the files older versions wrote always use the
 // point, so every number that leaves or enters the program goes through here instead.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +17,8 @@ namespace platform {
 // character that is not one; a value beyond 32 bits is held at the nearest limit. Nothing when no
 // digit follows.
 std::optional<int32_t> ScanInt32(std::string_view text);
+// The same from `pos` on, which moves past the number when there is one (for "%d.%d" and the like).
+std::optional<int32_t> ScanInt32At(std::string_view text, size_t& pos);
 
 // scanf's "%u": as above, but a minus sign negates modulo 2^32 and a value beyond 64 bits reads as
 // the largest one, as the C library does.

@@ -1,48 +1,13 @@
 #include "ui/NumberText.h"
 
-#include <climits>
-
 #include "platform/MessageBoxes.h"
+#include "platform/Numbers.h"
 
 namespace ui {
 
-namespace {
-
-bool IsScanBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-} // namespace
-
-std::optional<long long> ScanDecimal(std::string_view text, size_t& pos) {
-    size_t p = pos;
-    while (p < text.size() && IsScanBlank(text[p]))
-        ++p;
-    bool negative = false;
-    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
-        negative = text[p] == '-';
-        ++p;
-    }
-    if (p >= text.size() || text[p] < '0' || text[p] > '9')
-        return std::nullopt;
-    long long value = 0;
-    while (p < text.size() && text[p] >= '0' && text[p] <= '9') {
-        if (value <= static_cast<long long>(INT_MAX) + 1)
-            value = value * 10 + (text[p] - '0');
-        ++p;
-    }
-    pos = p;
-    value = negative ? -value : value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return value;
-}
-
 std::optional<int> ReadCountdownSeconds(std::string_view text) {
     size_t pos = 0;
-    const std::optional<long long> value = ScanDecimal(text, pos);
+    const std::optional<int32_t> value = platform::ScanInt32At(text, pos);
     if (!value)
         return std::nullopt;
     if (*value < 0)
@@ -74,7 +39,7 @@ bool ValidateIPAddress(std::string_view text) {
             }
             ++pos;
         }
-        const std::optional<long long> value = ScanDecimal(text, pos);
+        const std::optional<int32_t> value = platform::ScanInt32At(text, pos);
         if (!value)
             valid = false;
         else

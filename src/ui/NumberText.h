@@ -7,10 +7,6 @@
 
 namespace ui {
 
-// The number at `pos` (which moves past it), or nullopt when none starts there. Values beyond
-// the range of int saturate, so they still compare as too large or too small.
-std::optional<long long> ScanDecimal(std::string_view text, size_t& pos);
-
 // The number at the start of the text, limited to 0..60 as the join countdown needs.
 std::optional<int> ReadCountdownSeconds(std::string_view text);
 
