@@ -122,6 +122,10 @@ std::string LauncherSetting() {
     return QueryString(kKrvKey, kLauncherValue);
 }
 
+std::string WinePrefixSetting() {
+    return QueryString(kKrvKey, kWinePrefixValue);
+}
+
 std::string DefaultOwnFolder() {
     const char* data = std::getenv("XDG_DATA_HOME");
     if (data != nullptr && *data == '/')
@@ -156,6 +160,9 @@ std::optional<std::string> ApplySetup(const SetupChoice& choice) {
         key.Create(HKEY_CURRENT_USER, kKrvKey);
         key.SetValue(own.c_str(), "DestDir");
         key.SetValue(choice.launcher.c_str(), kLauncherValue);
+        // A game inside its prefix finds it from its own path, whatever folder it is moved to.
+        const bool outside = PrefixOfPath(choice.gameDir).empty();
+        key.SetValue(outside ? choice.prefix.c_str() : "", kWinePrefixValue);
         if (choice.takeOver) {
             // Like its files, the Windows Korvane's settings fill only what is not set here.
             const FoundKorvane& from = *choice.takeOver;

@@ -31,8 +31,9 @@ FolderCheck CheckFolders();
 // the fix. Nothing when both folders are good or merely unset (their own messages stay).
 std::optional<std::string> FolderProblemMessage(const FolderCheck& check);
 
-// The stored Launcher value ("" when there is none).
+// The stored Launcher and WinePrefix values ("" when there is none).
 std::string LauncherSetting();
+std::string WinePrefixSetting();
 
 // $XDG_DATA_HOME/korvane (~/.local/share/korvane).
 std::string DefaultOwnFolder();
@@ -42,12 +43,14 @@ struct SetupChoice {
     std::string ownDir;
     std::string launcher;                 // "" for wine on the PATH
     std::optional<FoundKorvane> takeOver; // a Windows Korvane whose files and settings to copy
+    std::string prefix;                   // the prefix the game runs in, "" for none
 };
 
 // Creates the own folder with Modpacks; copies a Windows Korvane's Master.abx, world lists,
 // modpacks and settings when taking over (never moving or overwriting anything), else the game's
-// bin/worldlist.bin as both world lists; then stores both folders and the launcher. Returns the
-// error for the player, or nothing when all went well.
+// bin/worldlist.bin as both world lists; then stores both folders, the launcher and, for a game
+// that does not lie in the prefix it runs in, that prefix. Returns the error for the player, or
+// nothing when all went well.
 std::optional<std::string> ApplySetup(const SetupChoice& choice);
 
 } // namespace app

@@ -31,6 +31,11 @@ bool IsExecutableFile(const std::string& path) {
            (status.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
 }
 
+bool IsFolder(const std::string& path) {
+    struct stat status {};
+    return !path.empty() && platform::sys::Status(path, status) && S_ISDIR(status.st_mode);
+}
+
 // A launcher given as a path is used as it is; a bare name is looked up on the PATH.
 std::optional<std::string> FindLauncher(const std::string& launcher) {
     if (launcher.find('/') != std::string::npos)
@@ -44,8 +49,7 @@ std::string SteamFolder(const std::string& compat) {
     for (const std::string& root :
          {home + "/.steam/root", home + "/.local/share/Steam",
           home + "/.var/app/com.valvesoftware.Steam/.local/share/Steam"}) {
-        struct stat status {};
-        if (platform::sys::Status(root, status) && S_ISDIR(status.st_mode))
+        if (IsFolder(root))
             return root;
     }
     // No Steam at its usual places: the library that holds the prefix is the best guess.
@@ -68,7 +72,8 @@ bool IsProton(std::string_view launcher) {
 }
 
 std::optional<RunnerChoice> ChooseRunner(const std::string& launcher,
-                                         const std::string& gameProgram, std::string& error) {
+                                         const std::string& gameProgram, std::string& error,
+                                         const std::string& storedPrefix) {
     RunnerChoice choice;
     const std::optional<std::string> found = FindLauncher(launcher);
     if (!found) {
@@ -79,7 +84,9 @@ std::optional<RunnerChoice> ChooseRunner(const std::string& launcher,
     choice.program = *found;
     const std::string gameFolder = FolderOf(gameProgram);
     if (IsProton(launcher)) {
-        const std::optional<std::string> compat = SteamCompatData(gameFolder);
+        std::optional<std::string> compat = SteamCompatData(gameFolder);
+        if (!compat && storedPrefix.ends_with("/pfx") && IsFolder(storedPrefix))
+            compat = FolderOf(storedPrefix);
         if (!compat) {
             error = "Error spawning Giants: the launcher \"" + launcher +
                     "\" is a Proton, but the game in " + gameFolder +
@@ -96,7 +103,9 @@ std::optional<RunnerChoice> ChooseRunner(const std::string& launcher,
         return choice;
     }
     choice.argv = {launcher, gameProgram};
-    const std::string prefix = PrefixOfPath(gameFolder);
+    std::string prefix = PrefixOfPath(gameFolder);
+    if (prefix.empty() && IsFolder(storedPrefix))
+        prefix = storedPrefix;
     if (!prefix.empty() && Env("WINEPREFIX").empty())
         choice.environment.push_back("WINEPREFIX=" + prefix);
     return choice;

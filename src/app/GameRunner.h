@@ -9,6 +9,11 @@
 // up its own libraries, DLL overrides and prefix, which its bare Wine binary would lack. Any other
 // launcher is a Wine: `wine giants.exe ...`, with WINEPREFIX set to the prefix the game lies in
 // unless the environment already names one.
+//
+// Heroic and Lutris may install the game in a plain folder and run it in a prefix kept elsewhere;
+// setup then stores that prefix as WinePrefix under HKCU\Software\KRV, and it is used where the
+// game's own path names no prefix (for a Proton prefix ".../pfx", its parent is the
+// compatibility-data folder).
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,14 +29,18 @@ struct RunnerChoice {
 
 // The name of the extra value under HKCU\Software\KRV; Windows Korvane never reads it.
 inline constexpr const char* kLauncherValue = "Launcher";
+// The prefix a game outside any prefix runs in, stored beside it; Windows Korvane never reads it.
+inline constexpr const char* kWinePrefixValue = "WinePrefix";
 
 // The launcher text in force for `setting` (the stored Launcher value), by the rule above.
 std::string LauncherInForce(const std::string& setting);
 bool IsProton(std::string_view launcher);
 
-// The runner for the Windows program at `gameProgram` (its Linux path). On failure, `error` is the
-// message for the player: which launcher is missing and how to fix it.
+// The runner for the Windows program at `gameProgram` (its Linux path); `storedPrefix` is the
+// WinePrefix setting. On failure, `error` is the message for the player: which launcher is missing
+// and how to fix it.
 std::optional<RunnerChoice> ChooseRunner(const std::string& launcher,
-                                         const std::string& gameProgram, std::string& error);
+                                         const std::string& gameProgram, std::string& error,
+                                         const std::string& storedPrefix = {});
 
 } // namespace app

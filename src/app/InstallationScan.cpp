@@ -333,6 +333,27 @@ class Scanner {
         }
     }
 
+    // How Heroic runs the games of one configuration: in which prefix, through which launcher.
+    struct HeroicRunner {
+        std::string prefix;   // "" when the configuration names none
+        std::string launcher; // "" for wine on the PATH
+        std::string how;      // "Heroic prefix P, started with ..."
+    };
+    HeroicRunner HeroicRunnerOf(const HeroicGame& game) const {
+        const std::string folder = ExpandHome(game.winePrefix);
+        if (folder.empty())
+            return {};
+        // Heroic gives Proton the folder as its compatibility data; the prefix is its pfx.
+        if (game.wineType == "proton" && IsFile(game.wineBin))
+            return {folder + "/pfx", game.wineBin,
+                    "Heroic Proton prefix " + folder + ", started through " + game.wineBin +
+                        " run, as Heroic starts it"};
+        const std::string wine = IsFile(game.wineBin) ? game.wineBin : "";
+        return {folder, wine,
+                "Heroic prefix " + folder + ", started with " + (wine.empty() ? "wine" : wine) +
+                    " and WINEPREFIX set to it"};
+    }
+
     void Heroic() {
         const std::string& home = m_places.home;
         for (const std::string& config :
@@ -346,22 +367,25 @@ class Scanner {
                     ReadSmall(games + "/" + name, kMaxConfigBytes);
                 if (!text)
                     continue;
-                const HeroicGame game = ReadHeroicGame(*text);
-                const std::string prefix = ExpandHome(game.winePrefix);
-                if (prefix.empty())
+                const HeroicRunner runner = HeroicRunnerOf(ReadHeroicGame(*text));
+                if (!runner.prefix.empty())
+                    Prefix(runner.prefix, "Heroic", runner.launcher, runner.how);
+            }
+            // Games from a store lie in folders of their own, outside the prefix they run in.
+            const std::optional<std::string> installed =
+                ReadSmall(config + "/gog_store/installed.json", kMaxConfigBytes);
+            for (const HeroicInstall& install :
+                 installed ? ReadHeroicInstalled(*installed) : std::vector<HeroicInstall>{}) {
+                if (!platform::IsPlainFileName(install.appName))
                     continue;
-                if (game.wineType == "proton" && IsFile(game.wineBin)) {
-                    // Heroic gives Proton the folder as its compatibility data; the prefix is
-                    // its pfx.
-                    Prefix(prefix + "/pfx", "Heroic", game.wineBin,
-                           "Heroic Proton prefix " + prefix + ", started through " + game.wineBin +
-                               " run, as Heroic starts it");
-                } else {
-                    const std::string wine = IsFile(game.wineBin) ? game.wineBin : "";
-                    Prefix(prefix, "Heroic", wine,
-                           "Heroic prefix " + prefix + ", started with " +
-                               (wine.empty() ? "wine" : wine) + " and WINEPREFIX set to it");
-                }
+                const std::optional<std::string> text =
+                    ReadSmall(games + "/" + install.appName + ".json", kMaxConfigBytes);
+                const HeroicRunner runner =
+                    text ? HeroicRunnerOf(ReadHeroicGame(*text)) : HeroicRunner{};
+                Search(ExpandHome(install.installPath), 1,
+                       {"", "Heroic", runner.prefix, runner.launcher,
+                        "Heroic game" + (runner.prefix.empty() ? ", started with wine"
+                                                               : " run in its " + runner.how)});
             }
         }
         for (const std::string& base :

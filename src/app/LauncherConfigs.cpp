@@ -208,4 +208,21 @@ HeroicGame ReadHeroicGame(std::string_view json) {
     return game;
 }
 
+std::vector<HeroicInstall> ReadHeroicInstalled(std::string_view json) {
+    std::vector<HeroicInstall> installs;
+    // Each entry is one flat object; both names are read within the braces around "install_path".
+    for (size_t at = json.find("\"install_path\""); at != std::string_view::npos;
+         at = json.find("\"install_path\"", at + 1)) {
+        const size_t open = json.rfind('{', at);
+        const size_t close = json.find('}', at);
+        if (open == std::string_view::npos || close == std::string_view::npos)
+            continue;
+        const std::string_view entry = json.substr(open, close - open);
+        HeroicInstall install{JsonString(entry, "appName"), JsonString(entry, "install_path")};
+        if (!install.appName.empty() && !install.installPath.empty())
+            installs.push_back(std::move(install));
+    }
+    return installs;
+}
+
 } // namespace app

@@ -39,4 +39,13 @@ struct HeroicGame {
 };
 HeroicGame ReadHeroicGame(std::string_view json);
 
+// Heroic's list of the games it installed from a store (gog_store/installed.json): each game's id
+// in the store, which names its GamesConfig file, and the folder it was installed in. A GOG game
+// lies in a plain folder (~/Games/Heroic/NAME) and runs in the prefix of its configuration.
+struct HeroicInstall {
+    std::string appName;
+    std::string installPath;
+};
+std::vector<HeroicInstall> ReadHeroicInstalled(std::string_view json);
+
 } // namespace app

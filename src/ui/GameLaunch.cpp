@@ -87,7 +87,8 @@ std::optional<GameCommand> BuildGameCommand(const std::string& resolvedProgram,
     GameCommand command;
     if (IsWindowsProgram(resolvedProgram)) {
         std::optional<app::RunnerChoice> runner =
-            app::ChooseRunner(app::LauncherInForce(app::LauncherSetting()), resolvedProgram, error);
+            app::ChooseRunner(app::LauncherInForce(app::LauncherSetting()), resolvedProgram, error,
+                              app::WinePrefixSetting());
         if (!runner)
             return std::nullopt;
         command.program = std::move(runner->program);

@@ -126,8 +126,9 @@ CSetupDlg::CSetupDlg(QWidget* parent, Scanner scan) : QDialog(parent) {
                 selected = static_cast<int>(i);
             }
         if (!currentListed) {
-            AddGame({current, "Current setting", app::PrefixOfPath(current), "",
-                     "the folder set now, started with the launcher stored for it"});
+            const std::string prefix = app::PrefixOfPath(current);
+            AddGame({current, "Current setting", prefix.empty() ? app::WinePrefixSetting() : prefix,
+                     "", "the folder set now, started with the launcher stored for it"});
             currentListed = true;
         }
     }
@@ -141,10 +142,14 @@ CSetupDlg::CSetupDlg(QWidget* parent, Scanner scan) : QDialog(parent) {
                             "for an installation that is not listed.");
     else
         m_scanNote->setText("Another installation? Use Browse... to choose its folder.");
-    // The stored launcher belongs to the stored folder, whichever entry is looked at meanwhile.
+    // The stored launcher and prefix belong to the stored folder, whichever entry is looked at
+    // meanwhile.
     const std::string storedLauncher = app::LauncherSetting();
     if (currentListed && !storedLauncher.empty())
         m_found[static_cast<size_t>(selected)].launcher = storedLauncher;
+    const std::string storedPrefix = app::WinePrefixSetting();
+    if (currentListed && !storedPrefix.empty() && app::PrefixOfPath(current).empty())
+        m_found[static_cast<size_t>(selected)].prefix = storedPrefix;
     if (!m_found.empty())
         m_games->setCurrentRow(selected);
 
@@ -242,6 +247,7 @@ void CSetupDlg::accept() {
     choice.gameDir = m_found[static_cast<size_t>(row)].folder;
     choice.ownDir = own;
     choice.launcher = m_launcher->text().trimmed().toStdString();
+    choice.prefix = m_found[static_cast<size_t>(row)].prefix;
     if (!m_korvanes.empty() && m_takeOver->isChecked())
         choice.takeOver = m_korvanes[0];
     if (std::optional<std::string> error = app::ApplySetup(choice)) {

@@ -27,8 +27,10 @@ std::string Folders(const std::string& game, const std::string& own) {
 
 // Starts the program through the runner chosen for `launcher` and returns what the stand-in
 // recorded: its arguments, one a line, then the variables of interest.
-std::string RunThrough(const std::string& launcher, const std::string& game, std::string& error) {
-    const std::optional<app::RunnerChoice> choice = app::ChooseRunner(launcher, game, error);
+std::string RunThrough(const std::string& launcher, const std::string& game, std::string& error,
+                       const std::string& storedPrefix = "") {
+    const std::optional<app::RunnerChoice> choice =
+        app::ChooseRunner(launcher, game, error, storedPrefix);
     if (!choice)
         return "<not started>";
     std::vector<std::string> argv = choice->argv;
@@ -91,7 +93,7 @@ TEST_F(FirstSetupTest, SetupStoresTheFoldersAndFillsTheOwnFolderFromTheGame) {
     fake_home::MakeGame(m_dir, "game");
     m_dir.WriteFile("own/worldlist.bin", "kept");
     const std::string own = m_dir / "own/new";
-    ASSERT_FALSE(app::ApplySetup({m_dir / "game", own, "/opt/wine/bin/wine", std::nullopt}));
+    ASSERT_FALSE(app::ApplySetup({m_dir / "game", own, "/opt/wine/bin/wine", std::nullopt, ""}));
 
     EXPECT_EQ(QueryString("Software\\PlanetMoon\\Giants", "DestDir"), m_dir / "game");
     EXPECT_EQ(QueryString("Software\\KRV", "DestDir"), own);
@@ -104,9 +106,14 @@ TEST_F(FirstSetupTest, SetupStoresTheFoldersAndFillsTheOwnFolderFromTheGame) {
     // The Options dialog can write now: the key exists.
     EXPECT_TRUE(StoreKrvDword("AutoJoin", 1, platform::Owner::None));
 
+    // The prefix is kept only for a game that does not lie in it.
+    EXPECT_EQ(QueryString("Software\\KRV", "WinePrefix"), "");
+    ASSERT_FALSE(app::ApplySetup({m_dir / "game", own, "", std::nullopt, m_dir / "prefix"}));
+    EXPECT_EQ(app::WinePrefixSetting(), m_dir / "prefix");
+
     // A second setup into a filled folder changes none of its files.
     m_dir.WriteFile("game/bin/worldlist.bin", "changed");
-    ASSERT_FALSE(app::ApplySetup({m_dir / "game", m_dir / "own", "", std::nullopt}));
+    ASSERT_FALSE(app::ApplySetup({m_dir / "game", m_dir / "own", "", std::nullopt, ""}));
     EXPECT_EQ(m_dir.ReadFile("own/worldlist.bin"), "kept");
     EXPECT_EQ(m_dir.ReadFile("own/KRVworldlist.bin"), "changed");
     EXPECT_EQ(app::LauncherSetting(), "");
@@ -124,7 +131,7 @@ TEST_F(FirstSetupTest, TakingOverAWindowsKorvaneCopiesAndNeverMoves) {
     const auto before = m_dir.Snapshot("win");
 
     app::FoundKorvane korvane{m_dir / "win", m_dir / "prefix", "-window", 12u, std::nullopt};
-    ASSERT_FALSE(app::ApplySetup({m_dir / "game", m_dir / "own", "", korvane}));
+    ASSERT_FALSE(app::ApplySetup({m_dir / "game", m_dir / "own", "", korvane, ""}));
     EXPECT_EQ(m_dir.Snapshot("win"), before);
     EXPECT_EQ(m_dir.ReadFile("own/Master.abx"), "master");
     EXPECT_EQ(m_dir.ReadFile("own/worldlist.bin"), "original worlds");
@@ -140,7 +147,7 @@ TEST_F(FirstSetupTest, TakingOverAWindowsKorvaneCopiesAndNeverMoves) {
     // Taken over again later, settings made here since are kept.
     ASSERT_TRUE(WriteKrvSettings({KrvSetting::Text("CMDLine", "-mine")}, platform::Owner::None));
     korvane.autoJoin = 1u;
-    ASSERT_FALSE(app::ApplySetup({m_dir / "game", m_dir / "own", "", korvane}));
+    ASSERT_FALSE(app::ApplySetup({m_dir / "game", m_dir / "own", "", korvane, ""}));
     ASSERT_TRUE(GetRegistryItems());
     EXPECT_EQ(g_strCmdLine, "-mine");
     EXPECT_EQ(g_bAutoJoin, 1u);
@@ -186,6 +193,22 @@ TEST_F(FirstSetupTest, EachInstallationStartsThroughItsRunner) {
                   "\nCLIENT=" + (m_dir / "home/.steam/root") + "\n");
     EXPECT_EQ(RunThrough(proton, plain, error), "<not started>");
     EXPECT_NE(error.find("lies in no Proton prefix"), std::string::npos) << error;
+
+    // A game in a plain folder runs in the prefix setup stored for it (Heroic and Lutris keep
+    // them apart); the game's own prefix and the environment come first, a missing one is unused.
+    m_dir.MakeDirectory("heroic/Giants");
+    m_dir.MakeDirectory("heroic/Proton/pfx");
+    const std::string stored = m_dir / "heroic/Giants";
+    EXPECT_EQ(RunThrough(wine, plain, error, stored),
+              wine + "\n" + plain + "\n-host\nWINEPREFIX=" + stored + "\nDATA=\nCLIENT=\n");
+    EXPECT_EQ(RunThrough(wine, inPrefix, error, stored),
+              wine + "\n" + inPrefix + "\n-host\nWINEPREFIX=" + (m_dir / "pfx") +
+                  "\nDATA=\nCLIENT=\n");
+    EXPECT_EQ(RunThrough(wine, plain, error, m_dir / "heroic/gone"),
+              wine + "\n" + plain + "\n-host\nWINEPREFIX=\nDATA=\nCLIENT=\n");
+    EXPECT_EQ(RunThrough(proton, plain, error, m_dir / "heroic/Proton/pfx"),
+              proton + "\nrun\n" + plain + "\n-host\nWINEPREFIX=\nDATA=" +
+                  (m_dir / "heroic/Proton") + "\nCLIENT=" + (m_dir / "home/.steam/root") + "\n");
 
     // KORVANE_WINE outranks the stored launcher; a missing launcher is named with the fix.
     EXPECT_EQ(app::LauncherInForce(""), "wine");

@@ -250,3 +250,33 @@ TEST(WinePrefix, MapsWindowsPathsThroughDosdevices) {
     EXPECT_EQ(app::NormalizePath("/a/dosdevices/../drive_c/./x//y/"), "/a/drive_c/x/y");
     EXPECT_EQ(app::NormalizePath("/.."), "/");
 }
+
+TEST(InstallationScan, HeroicGogGameInAPlainFolderKeepsItsPrefix) {
+    // Heroic installs a GOG game into ~/Games/Heroic/NAME and runs it in a prefix of its own; only
+    // gog_store/installed.json and the game's configuration tie the two together.
+    testing_support::TempDir home;
+    const std::string h = home.Path();
+    const std::string wine = h + "/.config/heroic/tools/wine/Wine-GE/bin/wine";
+    const std::string prefix = h + "/Games/Heroic/Prefixes/default/Giants Citizen Kabuto";
+    home.WriteFile(".config/heroic/gog_store/installed.json",
+                   "{\"installed\":[{\"platform\":\"windows\",\"executable\":\"\",\"install_path\":"
+                   "\"" +
+                       h +
+                       "/Games/Heroic/Giants Citizen Kabuto\",\"install_size\":\"1.2 GiB\","
+                       "\"is_dlc\":false,\"version\":\"1.4\",\"appName\":\"1207658719\"},"
+                       "{\"install_path\":\"/elsewhere\",\"appName\":\"../../escape\"}]}");
+    home.WriteFile(".config/heroic/GamesConfig/1207658719.json",
+                   "{\"1207658719\":{\"winePrefix\":\"" + prefix +
+                       "\",\"wineVersion\":{\"bin\":\"" + wine + "\",\"type\":\"wine\"}}}");
+    MakeExecutable(home, ".config/heroic/tools/wine/Wine-GE/bin/wine");
+    MakePrefix(home, "Games/Heroic/Prefixes/default/Giants Citizen Kabuto");
+    MakeGame(home, "Games/Heroic/Giants Citizen Kabuto");
+
+    const app::ScanResult result = app::ScanInstallations(PlacesIn(home));
+    ASSERT_EQ(result.games.size(), 1u);
+    const app::FoundGame& game = result.games[0];
+    EXPECT_EQ(game.folder, h + "/Games/Heroic/Giants Citizen Kabuto");
+    EXPECT_EQ(game.prefix, prefix);
+    EXPECT_EQ(game.launcher, wine);
+    EXPECT_NE(game.how.find(prefix), std::string::npos) << game.how;
+}

@@ -166,7 +166,7 @@ class SetupDlgTest : public QObject {
         QTest::keyClick(Named<QListWidget>(&again, "games"), Qt::Key_Up);
         QCOMPARE(Named<QLineEdit>(&again, "launcher")->text(), QString("/opt/wine-8/bin/wine"));
         MakeGame("elsewhere");
-        QVERIFY(app::ApplySetup({*m_dir / "elsewhere", *m_dir / "data/korvane", "", {}}) ==
+        QVERIFY(app::ApplySetup({*m_dir / "elsewhere", *m_dir / "data/korvane", "", {}, ""}) ==
                 std::nullopt);
         CSetupDlg third(nullptr, scan);
         QCOMPARE(Named<QListWidget>(&third, "games")->count(), 3);
