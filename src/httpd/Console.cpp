@@ -15,6 +15,7 @@
 
 #include "httpd/HttpLimits.h"
 #include "platform/SystemCalls.h"
+#include "platform/WindowsText.h"
 
 namespace {
 
@@ -147,10 +148,21 @@ bool RingBell() {
 }
 
 std::string Printable(const std::string& text) {
-    std::string printable = text;
-    for (char& c : printable) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
+    // A Windows peer sends its file names in Windows-1252: shown in the terminal's UTF-8, like
+    // every other text from Windows, instead of bytes the terminal cannot show.
+    const std::string decoded = platform::FromWindowsText(text);
+    std::string printable;
+    printable.reserve(decoded.size());
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        const auto c = static_cast<unsigned char>(decoded[i]);
+        const bool c1 = c == 0xC2 && i + 1 < decoded.size() &&
+                        static_cast<unsigned char>(decoded[i + 1]) < 0xA0;
+        if (c < 0x20 || c == 0x7F || c1) {
+            printable += '?';
+            i += c1 ? 1 : 0;
+        } else {
+            printable += decoded[i];
+        }
     }
     return printable;
 }

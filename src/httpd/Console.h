@@ -17,5 +17,7 @@ void FlushConsole();
 // Rings the terminal bell on standard error when that is a terminal; true when it rang.
 bool RingBell();
 
-// Replaces control characters with "?", so text from the network cannot steer the terminal.
+// Text from the network as it may reach the terminal: decoded as Windows text (valid UTF-8 stays,
+// anything else is read as Windows-1252), every control character (C1 ones too) shown as "?", so
+// it cannot steer the terminal.
 std::string Printable(const std::string& text);

@@ -9,6 +9,7 @@
 #include "httpd/Console.h"
 #include "httpd/HttpLimits.h"
 #include "platform/Clock.h"
+#include "platform/WindowsText.h"
 
 namespace {
 
@@ -17,7 +18,12 @@ namespace {
 std::string Shown(const std::string& text, std::size_t limit) {
     if (text.size() <= limit)
         return Printable(text);
-    return Printable(text.substr(0, limit)) + "...(cut, " + std::to_string(text.size()) + " bytes)";
+    // UTF-8 is cut before a whole character, so that the part shown still reads as UTF-8.
+    std::size_t end = limit;
+    if (platform::IsValidUtf8(text))
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+    return Printable(text.substr(0, end)) + "...(cut, " + std::to_string(text.size()) + " bytes)";
 }
 
 } // namespace

@@ -116,6 +116,18 @@ TEST(RequestLog, DateAndTimeHaveOneFormInEveryLocale) {
                   "09/09/01, 01:46:40, GET /giantshost.htm, Anonymous, 127.0.0.1, 4660\n")
             << locale;
     }
+    // Path and user come from the network: a Windows peer's Windows-1252 name is shown in UTF-8,
+    // control characters (C1 ones too) as "?", and a long UTF-8 path is cut before a whole letter.
+    request.m_strURL = "/\xDC"
+                       "berfall\x1b[2J\x85.gck";
+    request.m_strUserName = "Sp\xC3\xA4ter\xC2\x9B";
+    EXPECT_EQ(FormatRequestLogLine(request), "09/09/01, 01:46:40, GET /\xC3\x9C"
+                                             "berfall?[2J\xE2\x80\xA6.gck, "
+                                             "Sp\xC3\xA4ter?, 127.0.0.1, 4660\n");
+    request.m_strURL = "/" + std::string(510, 'a') + "\xC3\xA4\xC3\xA4";
+    EXPECT_NE(
+        FormatRequestLogLine(request).find("/" + std::string(510, 'a') + "...(cut, 515 bytes)"),
+        std::string::npos);
     if (zone)
         ::setenv("TZ", savedZone.c_str(), 1);
     else
