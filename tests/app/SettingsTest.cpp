@@ -1,11 +1,10 @@
 // Loading and storing the settings: every rule of GetRegistryItems, CRegKey's failures, the
 // writers' message, and the store shared by two processes.
-#include <clocale>
-#include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "RegistryFixture.h"
+#include "ScopedLocale.h"
 #include "app/RegKey.h"
 #include "app/Settings.h"
 #include "platform/RegistryStore.h"
@@ -215,17 +214,7 @@ TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNothing) {
 TEST_F(SettingsTest, NumbersIgnoreTheUsersLocale) {
     // Korvane's window adopts the user's locale for the C library; a German one writes 0,5 for
     // one half. The store's numbers must read and write the same under it.
-    const std::string locales = m_dir / "locales";
-    ASSERT_EQ(std::system(("mkdir -p '" + locales + "' && localedef -i de_DE -f UTF-8 '" + locales +
-                           "/de_DE.UTF-8' >/dev/null 2>&1")
-                              .c_str()),
-              0)
-        << "localedef needs the locales package (scripts/packages-test.txt)";
-    ::setenv("LOCPATH", locales.c_str(), 1);
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
-    char half[8];
-    std::snprintf(half, sizeof half, "%.1f", 0.5);
-    EXPECT_STREQ(half, "0,5") << "the locale is in effect";
+    std::optional<testing_support::ScopedLocale> german(testing_support::kGermanLocale);
 
     WriteRegistry(std::string(kGiants) +
                   Krv("\"SecondsToJoin\"=dword:0000002a\n\"AutoJoin\"=dword:ffffffff\n"));
@@ -235,16 +224,14 @@ TEST_F(SettingsTest, NumbersIgnoreTheUsersLocale) {
     const bool stored = WriteKrvSettings(
         {KrvSetting::Dword("SecondsToJoin", 1234567), KrvSetting::Text("CMDLine", "1,5")},
         platform::Owner::None);
-    // The C library keeps the list it makes of LOCPATH for good, which the leak checker reports.
-    const ChildResult tool =
-        Run("/usr/bin/env",
-            {"LC_ALL=de_DE.UTF-8", "ASAN_OPTIONS=detect_leaks=0", KORVANE_REG_EXE, "add",
-             "HKCU\\Software\\KRV", "/v", "Big", "/t", "REG_DWORD", "/d", "4294967295", "/f"});
-    const ChildResult query =
-        Run("/usr/bin/env", {"LC_ALL=de_DE.UTF-8", "ASAN_OPTIONS=detect_leaks=0", KORVANE_REG_EXE,
-                             "query", "HKCU\\Software\\KRV"});
-    std::setlocale(LC_ALL, "C");
-    ::unsetenv("LOCPATH");
+    // The tool inherits the locale. The C library keeps the list it makes of LOCPATH for good,
+    // which the leak checker reports.
+    const ChildResult tool = Run("/usr/bin/env", {"ASAN_OPTIONS=detect_leaks=0", KORVANE_REG_EXE,
+                                                  "add", "HKCU\\Software\\KRV", "/v", "Big", "/t",
+                                                  "REG_DWORD", "/d", "4294967295", "/f"});
+    const ChildResult query = Run("/usr/bin/env", {"ASAN_OPTIONS=detect_leaks=0", KORVANE_REG_EXE,
+                                                   "query", "HKCU\\Software\\KRV"});
+    german.reset();
 
     EXPECT_TRUE(loaded);
     EXPECT_EQ(seconds, 42u);

@@ -35,36 +35,27 @@ TEST(PlatformPath, FindsExistingNamesWithoutRegardToCase) {
     TempDir game;
     game.WriteFile("bin/Override/Sky.tga", "sky");
     game.WriteFile("bin/GTextEnglish.bin", "text");
-    const std::string root = game.Path();
-
-    EXPECT_EQ(ResolvePath(root + "\\bin\\override"), root + "/bin/Override");
-    EXPECT_EQ(ResolvePath(root + "\\BIN\\OVERRIDE\\sky.TGA"), root + "/bin/Override/Sky.tga");
-    // A modpack's copy of a game file must land on the game's own file, not beside it.
-    EXPECT_EQ(ResolvePath(root + "\\bin\\GTEXTENGLISH.BIN"), root + "/bin/GTextEnglish.bin");
-    EXPECT_EQ(ResolvePath(root + "\\bin\\Override\\"), root + "/bin/Override/");
-}
-
-TEST(PlatformPath, MissingComponentsKeepTheirCase) {
-    TempDir game;
-    game.MakeDirectory("bin");
-    const std::string root = game.Path();
-
-    EXPECT_EQ(ResolvePath(root + "\\BIN\\KRVBackup\\New.Bin"), root + "/bin/KRVBackup/New.Bin");
-    EXPECT_EQ(ResolvePath(root + "\\Missing\\bin"), root + "/Missing/bin");
-    EXPECT_EQ(ResolvePath(root + "\\BIN\\..\\Bin"), root + "/bin/../bin");
-}
-
-TEST(PlatformPath, PrefersTheExactNameAndOtherwisePicksTheSameOneEveryTime) {
-    TempDir dir;
-    dir.WriteFile("readme.txt", "1");
-    dir.WriteFile("ReadMe.txt", "2");
-    dir.WriteFile("README.txt", "3");
-
-    EXPECT_EQ(ResolvePath(dir / "ReadMe.txt"), dir / "ReadMe.txt");
-    EXPECT_EQ(ResolvePath(dir / "readme.txt"), dir / "readme.txt");
-    // No exact match: the byte-wise smallest of the candidates.
-    EXPECT_EQ(ResolvePath(dir / "README.TXT"), dir / "README.txt");
-    EXPECT_EQ(ResolvePath(dir / "rEADME.TXT"), dir / "README.txt");
+    game.WriteFile("readme.txt", "1");
+    game.WriteFile("ReadMe.txt", "2");
+    game.WriteFile("README.txt", "3");
+    const std::pair<const char*, const char*> cases[] = {
+        {"\\bin\\override", "/bin/Override"},
+        {"\\BIN\\OVERRIDE\\sky.TGA", "/bin/Override/Sky.tga"},
+        // A modpack's copy of a game file must land on the game's own file, not beside it.
+        {"\\bin\\GTEXTENGLISH.BIN", "/bin/GTextEnglish.bin"},
+        {"\\bin\\Override\\", "/bin/Override/"},
+        // Missing components keep their case.
+        {"\\BIN\\KRVBackup\\New.Bin", "/bin/KRVBackup/New.Bin"},
+        {"\\Missing\\bin", "/Missing/bin"},
+        {"\\BIN\\..\\Bin", "/bin/../bin"},
+        // The exact name is preferred; without one, the byte-wise smallest of the candidates.
+        {"/ReadMe.txt", "/ReadMe.txt"},
+        {"/readme.txt", "/readme.txt"},
+        {"/README.TXT", "/README.txt"},
+        {"/rEADME.TXT", "/README.txt"},
+    };
+    for (const auto& [asked, found] : cases)
+        EXPECT_EQ(ResolvePath(game.Path() + asked), game.Path() + found) << asked;
 }
 
 TEST(PlatformPath, RelativePathsResolveFromTheCurrentDirectory) {

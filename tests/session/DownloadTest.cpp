@@ -5,7 +5,6 @@
 #include <zip.h>
 
 #include <filesystem>
-#include <numeric>
 
 #include "FakeClock.h"
 #include "JoinFixture.h"
@@ -14,19 +13,10 @@
 #include "session/PartialDownload.h"
 
 using testing_support::ClosedPort;
-using testing_support::FakeModpackList;
 using testing_support::FtpServerProcess;
 using testing_support::WebServerProcess;
-using Texts = std::vector<std::string>;
-using Files = std::map<std::string, std::string>;
-constexpr HostCheckResult kCheck = HostCheckResult::CheckHost;
 
 namespace {
-
-uint32_t SumOf(const std::string& bytes) {
-    return std::accumulate(bytes.begin(), bytes.end(), 0u,
-                           [](uint32_t s, unsigned char c) { return s + c; });
-}
 
 // A zip archive of stored (uncompressed) members, so that a test can damage a member's bytes
 // without changing the archive's size or structure.

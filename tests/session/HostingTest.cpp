@@ -44,23 +44,6 @@ TEST_F(Hosting, PublishesTheAnnouncementAndEmptiesShareAfterwards) {
     EXPECT_TRUE(messages.Empty());
 }
 
-// A Windows joiner asks for the archive by its Windows-1252 name, so it is served by that name.
-TEST_F(Hosting, AnnouncesAndServesANameInTheWindowsCodePage) {
-    const std::string name = "\xC3\x9C"
-                             "berfall.gck";
-    host.WriteFile("Modpacks/" + name, "abc");
-    g_strKorvaneDir = host.Path();
-    ASSERT_TRUE(ServeLevel(true, "", Level(name, 1)));
-    EXPECT_EQ(host.ReadFile("Share/giantshost.htm")->substr(0, 23), "FileName=\xDC"
-                                                                    "berfall.gck\r\n");
-    EXPECT_EQ(host.ReadFile("Share/\xDC"
-                            "berfall.gck"),
-              "abc");
-    EXPECT_EQ(g_strHostedModpack, "\xDC"
-                                  "berfall.gck");
-    EXPECT_TRUE(messages.Empty());
-}
-
 TEST_F(Hosting, RefusesWhatCannotBeHosted) {
     host.WriteFile("Modpacks/Arena.gck", "abc");
     g_strKorvaneDir = host.Path();

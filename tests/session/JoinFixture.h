@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <map>
+#include <numeric>
 #include <string>
 
 #include "FakeModpackList.h"
@@ -27,6 +28,17 @@ inline const std::string kConnectMessage =
     "If you joined from a lobby, wait for host to start game";
 inline const std::string kSizeMessage =
     "Error, could not download Modpack correctly, downloaded size does not match";
+
+using testing_support::FakeModpackList;
+using Texts = std::vector<std::string>;
+using Files = std::map<std::string, std::string>;
+constexpr HostCheckResult kCheck = HostCheckResult::CheckHost;
+
+// The checksum an announcement carries: the sum of the bytes.
+inline uint32_t SumOf(const std::string& bytes) {
+    return std::accumulate(bytes.begin(), bytes.end(), 0u,
+                           [](uint32_t s, unsigned char c) { return s + c; });
+}
 
 // A modpack-sized archive body whose checksum is not trivial.
 inline std::string ArchiveBytes(std::size_t size, unsigned seed) {

@@ -1,5 +1,4 @@
 // The join path end to end: the real server hosts, DownloadLevel asks and downloads.
-#include <numeric>
 
 #include "JoinFixture.h"
 #include "WebServerProcess.h"
@@ -7,11 +6,7 @@
 #include "session/JoinDecision.h"
 
 using testing_support::ClosedPort;
-using testing_support::FakeModpackList;
 using testing_support::WebServerProcess;
-using Texts = std::vector<std::string>;
-using Files = std::map<std::string, std::string>;
-constexpr HostCheckResult kCheck = HostCheckResult::CheckHost;
 
 namespace {
 
@@ -203,8 +198,7 @@ TEST_F(Join, FailedDownloadsLeaveThePreviousArchiveAloneAndTheAlternateSourceIsF
     mirror.WriteFile("Arena.gck", hostedBytes);
     timeouts.Change({std::chrono::seconds(5), std::chrono::seconds(1)});
     const auto size = static_cast<int64_t>(hostedBytes.size());
-    const uint32_t sum = std::accumulate(hostedBytes.begin(), hostedBytes.end(), 0u,
-                                         [](uint32_t s, unsigned char c) { return s + c; });
+    const uint32_t sum = SumOf(hostedBytes);
 
     const std::pair<std::string, std::string> cases[] = {
         {Announcement(web.Address() + "/cut", size, sum), kSizeMessage},

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 
 #include "RefusingPort.h"
 #include "TempDir.h"
@@ -51,26 +50,20 @@ class KorvaneCommandLine : public ::testing::Test {
         m_dir.WriteFile("registry.reg", body);
     }
 
-    // Starts Korvane; its messages and its game's arguments go to files named with `prefix`.
-    std::optional<platform::ChildProcess> Launch(const Lines& arguments,
-                                                 const std::string& prefix = "") {
+    // Runs Korvane to its end; its messages and its game's arguments are read from files.
+    Outcome Start(const Lines& arguments, const std::string& gameExit = "0") {
+        ::setenv("KORVANE_TEST_GAME_EXIT", gameExit.c_str(), 1);
         ::setenv("KORVANE_REGISTRY", (m_dir / "registry.reg").c_str(), 1);
-        ::setenv("KORVANE_MESSAGE_RECORD", (m_dir / (prefix + "messages.txt")).c_str(), 1);
-        ::setenv("KORVANE_TEST_ARGV_FILE", (m_dir / (prefix + "argv.txt")).c_str(), 1);
+        ::setenv("KORVANE_MESSAGE_RECORD", (m_dir / "messages.txt").c_str(), 1);
+        ::setenv("KORVANE_TEST_ARGV_FILE", (m_dir / "argv.txt").c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        fs::remove(m_dir / (prefix + "messages.txt"));
-        fs::remove(m_dir / (prefix + "argv.txt"));
+        fs::remove(m_dir / "messages.txt");
+        fs::remove(m_dir / "argv.txt");
         Lines argv{KORVANE_BINARY_PATH};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         std::string error;
         auto child = platform::ChildProcess::Start(KORVANE_BINARY_PATH, argv, error);
         EXPECT_TRUE(child) << error;
-        return child;
-    }
-
-    Outcome Start(const Lines& arguments, const std::string& gameExit = "0") {
-        ::setenv("KORVANE_TEST_GAME_EXIT", gameExit.c_str(), 1);
-        auto child = Launch(arguments);
         Outcome run;
         if (!child)
             return run;
@@ -245,23 +238,4 @@ TEST_F(KorvaneCommandLine, WindowsGameStartsThroughTheWineLauncher) {
               0u)
         << run.messages[0];
     EXPECT_NE(run.messages[0].find("Setup..."), std::string::npos);
-}
-
-TEST_F(KorvaneCommandLine, SecondTracedInstanceIsRefusedBeforeTheWindowComesUp) {
-    // The first instance keeps the trace file while its game runs for a while.
-    ::setenv("KORVANE_TEST_GAME_SLEEP_MS", "4000", 1);
-    ::setenv("KORVANE_TEST_GAME_EXIT", "0", 1);
-    auto first = Launch({"-krvdebug", "-krv_autohost"}, "first-");
-    ASSERT_TRUE(first);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!fs::exists(m_dir / "first-argv.txt") && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ::unsetenv("KORVANE_TEST_GAME_SLEEP_MS");
-
-    const Outcome second = Start({"-krvdebug"});
-    EXPECT_EQ(second.status, 1);
-    EXPECT_EQ(second.messages, (Lines{"KRV Error\tKorvane already running"}));
-    EXPECT_TRUE(first->Wait().Succeeded());
-    const std::string log = m_dir.ReadFile("own/KRVRun.log").value_or("");
-    EXPECT_NE(log.find("Giants spawn complete"), std::string::npos);
 }
