@@ -134,33 +134,6 @@ bool IsPlainFileName(std::string_view name) {
     return true;
 }
 
-bool MatchesPattern(std::string_view name, std::string_view pattern) {
-    // Greedy matching with one back-tracking point (the last '*'), linear in practice and never
-    // exponential, whatever the pattern.
-    size_t n = 0;
-    size_t p = 0;
-    size_t starPattern = std::string_view::npos;
-    size_t starName = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() &&
-            (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            starPattern = p++;
-            starName = n;
-        } else if (starPattern != std::string_view::npos) {
-            p = starPattern + 1;
-            n = ++starName;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;

@@ -47,6 +47,13 @@ std::FILE* OpenStream(FileDescriptor& fd, const char* mode);
 FileDescriptor CreateUniqueFile(const std::string& directory, std::string_view prefix,
                                 std::string& createdPath);
 
+// Creates a file without a name in `directory`, open for reading and writing (O_TMPFILE). It
+// vanishes when closed unless LinkUnnamed gave it a name first. Fails (EOPNOTSUPP, EISDIR, ...)
+// where the file system cannot make such files.
+FileDescriptor OpenUnnamed(const std::string& directory, mode_t mode);
+// Gives a file made by OpenUnnamed the name `path`; fails with EEXIST when that name exists.
+bool LinkUnnamed(int fd, const std::string& path);
+
 // Reads up to `size` bytes; 0 at end of file, -1 on error.
 ssize_t Read(int fd, void* buffer, size_t size);
 // Writes all of `bytes` or fails.
