@@ -239,6 +239,10 @@ bool Sync(int fd) {
     return RetryOnInterrupt([&] { return ::fsync(fd); }) == 0;
 }
 
+bool Rewind(int fd) {
+    return ::lseek(fd, 0, SEEK_SET) == 0;
+}
+
 bool Truncate(int fd, off_t length) {
     return RetryOnInterrupt([&] { return ::ftruncate(fd, length); }) == 0;
 }

@@ -68,6 +68,8 @@ bool ReadAll(int fd, std::string& out);
 bool CopyContent(int in, int out);
 
 bool Sync(int fd);
+// Moves the file offset back to the start.
+bool Rewind(int fd);
 bool Truncate(int fd, off_t length);
 // Takes the exclusive advisory lock of the file without waiting: false with EWOULDBLOCK when
 // another open of the file holds it. The lock goes with the last descriptor of this open.
