@@ -27,6 +27,20 @@ std::function<void(const std::string&)>& MemberObserver() {
     return observer;
 }
 
+// The library's sink calls, passed on to the InfoZip::Sink in their context.
+int AnnounceToSink(void* context, const char* name) {
+    auto* sink = static_cast<InfoZip::Sink*>(context);
+    return (name ? sink->Announce(name) : sink->Announced()) ? 0 : 1;
+}
+
+int OpenInSink(void* context, const char* name) {
+    return static_cast<InfoZip::Sink*>(context)->Open(name);
+}
+
+int CloseInSink(void* context, const char* name, int complete) {
+    return static_cast<InfoZip::Sink*>(context)->Close(name, complete != 0) ? 0 : 1;
+}
+
 std::string ExecutableFolder() {
     char buffer[4096];
     const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -104,6 +118,7 @@ void InfoZip::PrepareCommand(UnzipCommand& command) {
     command.archivePath = nullptr;
     command.seven = 7;
     command.byteLimit = 0;
+    command.sink = nullptr;
 }
 
 bool InfoZip::Execute(UnzipCommand& command) {
@@ -117,7 +132,7 @@ bool InfoZip::Execute(UnzipCommand& command) {
 }
 
 bool InfoZip::Unzip(const std::string& archivePath, const std::vector<std::string>& patterns,
-                    uint64_t byteLimit) {
+                    uint64_t byteLimit, Sink* sink) {
     auto command = std::make_unique<UnzipCommand>();
     PrepareCommand(*command);
     // Flag words 40 = 1 and 56 = 0 (PrepareCommand writes 0 and 1) are what the original call
@@ -137,6 +152,8 @@ bool InfoZip::Unzip(const std::string& archivePath, const std::vector<std::strin
     command->patterns[names.size()] = nullptr;
     command->patternCount = static_cast<uint32_t>(names.size());
     command->byteLimit = byteLimit;
+    UnzipSink calls{sink, &AnnounceToSink, &OpenInSink, &CloseInSink};
+    command->sink = sink ? &calls : nullptr;
     return Execute(*command);
 }
 

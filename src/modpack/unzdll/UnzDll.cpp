@@ -10,6 +10,10 @@
 // its callback. A member that cannot be written ends the extraction there: on a full disk every
 // later member would fail too, each with a message of its own. So does passing the command's
 // byte limit, which keeps a small archive that inflates to gigabytes from filling the disk.
+//
+// A command with a sink (UnzipSink) places the members itself: the library names them to it
+// first, then hands each member's checked bytes to the descriptor the sink gives, and leaves the
+// rest (where, under which name, whether at all) to the sink.
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -42,7 +46,7 @@ class Extraction {
     int32_t Run() {
         if (!m_command.archivePath)
             return Fail(kUnzipErrorCommand, "", "no archive named");
-        if (!ListCurrentDirectory())
+        if (!m_command.sink && !ListCurrentDirectory())
             return Fail(kUnzipErrorDirectory, ".", std::strerror(errno));
         int code = 0;
         zip_t* archive = zip_open(m_command.archivePath, ZIP_RDONLY, &code);
@@ -55,6 +59,8 @@ class Extraction {
         }
         const zip_int64_t signedCount = zip_get_num_entries(archive, 0);
         const zip_uint64_t count = signedCount > 0 ? static_cast<zip_uint64_t>(signedCount) : 0;
+        if (m_command.sink && !Announce(archive, count))
+            m_stopped = true;
         for (zip_uint64_t i = 0; i < count && !m_stopped; ++i)
             ExtractMember(archive, i);
         zip_discard(archive);
@@ -129,6 +135,27 @@ class Extraction {
         return baseName;
     }
 
+    // Names every member to come to the sink; false when it wants none of them written.
+    bool Announce(zip_t* archive, zip_uint64_t count) {
+        const UnzipSink& sink = *m_command.sink;
+        zip_stat_t stat;
+        for (zip_uint64_t i = 0; i < count; ++i) {
+            // A member without a readable entry is reported when its turn comes.
+            if (zip_stat_index(archive, i, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME))
+                continue;
+            if (const auto baseName = BaseNameToExtract(archive, i, stat)) {
+                if (sink.announce(sink.context, std::string(*baseName).c_str()) != 0) {
+                    ++m_errors;
+                    return false;
+                }
+            }
+        }
+        if (sink.announce(sink.context, nullptr) == 0)
+            return true;
+        ++m_errors;
+        return false;
+    }
+
     void ExtractMember(zip_t* archive, zip_uint64_t index) {
         zip_stat_t stat;
         if (zip_stat_index(archive, index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME)) {
@@ -153,7 +180,10 @@ class Extraction {
             Fail(kUnzipErrorData, fullName, zip_strerror(archive));
             return;
         }
-        WriteMember(member, fullName, std::string(*baseName));
+        if (m_command.sink)
+            HandMember(member, fullName, std::string(*baseName));
+        else
+            WriteMember(member, fullName, std::string(*baseName));
         zip_fclose(member);
     }
 
@@ -198,6 +228,29 @@ class Extraction {
     void Report(const Problem& problem) {
         m_stopped = problem.code != kUnzipErrorData;
         Fail(problem.code, problem.what, problem.detail);
+    }
+
+    void HandMember(zip_file_t* member, std::string_view fullName, const std::string& baseName) {
+        const UnzipSink& sink = *m_command.sink;
+        errno = 0;
+        const int fd = sink.open(sink.context, baseName.c_str());
+        if (fd < 0 && errno != 0) {
+            m_stopped = true;
+            Fail(kUnzipErrorWrite, baseName, std::strerror(errno));
+            return;
+        }
+        const Problem problem = Copy(member, fullName, fd);
+        if (sink.close(sink.context, baseName.c_str(), problem.detail.empty() ? 1 : 0) != 0) {
+            m_stopped = true;
+            ++m_errors;
+            return;
+        }
+        if (!problem.detail.empty()) {
+            Report(problem);
+            return;
+        }
+        if (fd >= 0)
+            Note(baseName);
     }
 
     void WriteMember(zip_file_t* member, std::string_view fullName, const std::string& baseName) {
