@@ -98,12 +98,14 @@ class CKorvane::MemberPlacement final : public InfoZip::Sink {
   public:
     explicit MemberPlacement(CKorvane& engine) : m_engine(engine) {}
     bool Failed() const { return m_failed; }
+    bool Planned() const { return m_planned; }
 
     bool Announce(const std::string& name) override {
         m_names.push_back(name);
         return true;
     }
     bool Announced() override {
+        m_planned = true;
         m_failed = !m_engine.PlanAdditions(m_names);
         m_names = {};
         return !m_failed;
@@ -139,6 +141,7 @@ class CKorvane::MemberPlacement final : public InfoZip::Sink {
     std::vector<std::string> m_names;
     platform::PendingFile m_file;
     bool m_failed = false;
+    bool m_planned = false;
 };
 
 bool CKorvane::ExtractModpack(const CLevelInfo& info) {
@@ -155,6 +158,11 @@ bool CKorvane::ExtractModpack(const CLevelInfo& info) {
     files.CreateDirectory(g_strGiantsDir + "\\bin\\Override");
     // Backups need their folder even when no restoration has run since it was lost.
     files.CreateDirectory(g_strGiantsDir + "\\KRVBackup");
+    // The members go where the placement puts them, but a library that wrote into the current
+    // folder after all (one from before member sinks) must find the empty scratch folder that
+    // restoration empties, never KRVBackup, where the last restoration left us.
+    if (!RemoveFiles(g_strGiantsDir + "\\KRVTemp"))
+        return false;
     if (!zip.InitializeUnzip()) {
         platform::ShowMessage("Must be initialized", platform::kAppTitle);
         return false;
@@ -179,6 +187,11 @@ bool CKorvane::ExtractModpack(const CLevelInfo& info) {
         // The library or the placement told the player what went wrong; a game started with part
         // of the modpack would be neither the host's game nor the player's own.
         Log("Extraction failed, installation stopped");
+        return false;
+    }
+    if (!placement.Planned()) {
+        // A library that never names the members knows no sink: it installed nothing.
+        platform::ShowMessage("Must be initialized", platform::kAppTitle);
         return false;
     }
 

@@ -50,7 +50,7 @@ TEST_F(InstallationTest, InstallsByExtensionBacksUpAndRestores) {
                             {".bin", "short"},
                             {"Maps/", "", modpack_test::Member::Folder},
                             {"maps\\TEXTURE.TGA", "later texture"}});
-    m_dir.MakeDirectory("Giants/KRVTemp/Leftover.tga"); // KRVTemp is none of the installation's
+    m_dir.MakeDirectory("Giants/KRVTemp/Leftover.tga"); // folders in KRVTemp are skipped
     ASSERT_TRUE(Install("Pack.gck", "modinfo_binname=w_Arena.bin\nmodinfo_bintype=3\n"));
     EXPECT_TRUE(m_messages.Empty()) << m_messages.Texts().front();
     // Game files are replaced in the case they have on disk, never doubled in another case, and
