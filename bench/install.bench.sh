@@ -3,7 +3,8 @@
 # square: InstallLevel of 10,000 and of 100,000 members of 100 bytes (a fifth replacing game
 # files, half of them bound for bin/Override) against unzip -qjo of the same archive into an empty
 # folder, the floor of any extraction. The last row compares the time per member of the two
-# sizes: 1.0 is linear.
+# sizes: 1.0 is linear. Everything happens in a folder made by mktemp, so TMPDIR chooses the file
+# system measured (bench/RESULTS.md says why ext4 without a journal makes a poor one).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 tool=$KORVANE_BENCH_BUILD/bench/korvane_modpack_bench
@@ -42,8 +43,9 @@ PY
   # In turn, so that a load that comes and goes on a shared machine hits both alike.
   for ((i = 0; i < runs; i++)); do
     korvane+=("$("$tool" installtime "$game" "$own" Many.gck)")
-    # Emptied, not made anew, as KRVTemp is: a new folder may land where the file system
-    # happens to allocate faster, which would measure the file system's mood, not the tools.
+    # Emptied, not made anew, as the game's folders are by the restoration: a new folder may land
+    # where the file system happens to allocate faster, which would measure the file system's
+    # mood, not the tools.
     mkdir -p "$work/floor" && find "$work/floor" -type f -delete
     floor+=("$(bench_time 1 unzip -qjo "$archive" -d "$work/floor")")
   done

@@ -7,6 +7,7 @@
 #include "app/RegKey.h"
 #include "app/Settings.h"
 #include "app/WinePrefix.h"
+#include "platform/Ascii.h"
 #include "platform/FileSystem.h"
 #include "platform/GamePath.h"
 #include "platform/RegistryStore.h"

@@ -26,6 +26,20 @@ thread_local InfoZip::Report* t_report = nullptr;
 
 platform::Seam<InfoZip::MemberObserver> g_memberObserver{InfoZip::MemberObserver{}};
 
+// The library's sink calls, passed on to the InfoZip::Sink in their context.
+int AnnounceToSink(void* context, const char* name) {
+    auto* sink = static_cast<InfoZip::Sink*>(context);
+    return (name ? sink->Announce(name) : sink->Announced()) ? 0 : 1;
+}
+
+int OpenInSink(void* context, const char* name) {
+    return static_cast<InfoZip::Sink*>(context)->Open(name);
+}
+
+int CloseInSink(void* context, const char* name, int complete) {
+    return static_cast<InfoZip::Sink*>(context)->Close(name, complete != 0) ? 0 : 1;
+}
+
 } // namespace
 
 InfoZip::~InfoZip() {
@@ -95,6 +109,7 @@ void InfoZip::PrepareCommand(UnzipCommand& command) {
     command.archivePath = nullptr;
     command.seven = 7;
     command.byteLimit = 0;
+    command.sink = nullptr;
 }
 
 bool InfoZip::Execute(UnzipCommand& command) {
@@ -108,7 +123,7 @@ bool InfoZip::Execute(UnzipCommand& command) {
 }
 
 bool InfoZip::Unzip(const std::string& archivePath, const std::vector<std::string>& patterns,
-                    uint64_t byteLimit) {
+                    uint64_t byteLimit, Sink* sink) {
     auto command = std::make_unique<UnzipCommand>();
     PrepareCommand(*command);
     // Flag words 40 = 1 and 56 = 0 (PrepareCommand writes 0 and 1) are what the original call
@@ -128,6 +143,8 @@ bool InfoZip::Unzip(const std::string& archivePath, const std::vector<std::strin
     command->patterns[names.size()] = nullptr;
     command->patternCount = static_cast<uint32_t>(names.size());
     command->byteLimit = byteLimit;
+    UnzipSink calls{sink, &AnnounceToSink, &OpenInSink, &CloseInSink};
+    command->sink = sink ? &calls : nullptr;
     return Execute(*command);
 }
 

@@ -31,12 +31,29 @@ class InfoZip {
     bool Execute(UnzipCommand& command);
     bool FinalizeUnzip();
 
+    // Where the members go when the caller places them itself (UnzipSink of the library).
+    class Sink {
+      public:
+        virtual ~Sink() = default;
+        // Each member to come, by base name, before any is read; then Announced(). False from
+        // either ends the extraction before anything is written.
+        virtual bool Announce(const std::string& name) = 0;
+        virtual bool Announced() = 0;
+        // A descriptor for the member's bytes, owned by the sink; -1 with errno 0 to have the
+        // member only read and checked, -1 with errno set when it cannot be written.
+        virtual int Open(const std::string& name) = 0;
+        // The member opened last is complete and checked, or failed (then the library reports
+        // it). False when it could not be put in place: the sink has said why, and the
+        // extraction stops.
+        virtual bool Close(const std::string& name, bool complete) = 0;
+    };
+
     // The one extraction both callers make: every member of `archivePath` whose name matches one
-    // of `patterns` (every member when there is none) into the current directory, writing at most
-    // `byteLimit` bytes in all (0: no limit). False only when the library is not held; what went
-    // wrong inside is in LastReport().
+    // of `patterns` (every member when there is none) into the current directory, or to `sink`
+    // when given, writing at most `byteLimit` bytes in all (0: no limit). False only when the
+    // library is not held; what went wrong inside is in LastReport().
     bool Unzip(const std::string& archivePath, const std::vector<std::string>& patterns,
-               uint64_t byteLimit = 0);
+               uint64_t byteLimit = 0, Sink* sink = nullptr);
 
     // What the library said through UnzipCallback during the last Execute of this wrapper: the
     // errors were shown to the player as they came, and the caller decides whether to go on.

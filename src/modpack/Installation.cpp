@@ -1,21 +1,30 @@
-// Installing a modpack into the game: every file the game lacks is moved in and listed in
+// Installing a modpack into the game: every file the game lacks is added and listed in
 // RemoveList.txt, every game file it replaces is kept in KRVBackup first.
+//
+// Each member is extracted straight into its game folder as a pending file (platform::PendingFile:
+// a file without a name, or a hidden temporary one) and given its name only once all its bytes
+// are written and their checksum checked: one file made and one name given per member, as plain
+// unzip does, and no name ever shows a half-written member.
 //
 // Why this order is crash-safe (RestoreGiants puts the game back from what is on disk alone):
 //  - A name is in RemoveList.txt before its file enters the game (write-ahead), so a prefix of an
-//    installation never leaves an added file that no restoration removes. The names are planned
-//    in one write before the first file moves, and a listed name that never arrived is skipped.
+//    installation never leaves an added file that no restoration removes. The library names every
+//    member before it extracts any; the names are planned in one write from that, and a listed
+//    name that never arrived is skipped.
 //  - A game file is overwritten only once a complete backup of it exists: the game's own file is
 //    renamed into KRVBackup (atomic, and it keeps the file exactly as it was), or copied there
-//    atomically when a rename is impossible, or an earlier backup of that name is kept.
-//  - New files reach the game by rename, which never replaces a file; replacing copies are
-//    atomic, so no moment shows a torn game file.
+//    atomically when a rename is impossible, or an earlier backup of that name is kept. A file
+//    this installation added is the modpack's, never backed up as the game's.
+//  - New files take a name that is free, which never replaces a file; replacing placements are
+//    atomic, so no moment shows a torn game file. A process killed mid-member leaves no file
+//    (a nameless one vanishes) or a hidden temporary one that restoration sweeps away.
 //  - Names that an unfinished restoration left in RemoveList.txt stay listed, and their files are
 //    never taken for the game's own.
 //  - Every file is replaced or added under the exact name the folder's listing gave, so of two
 //    game files that differ only in case, the one replaced is the one backed up.
-//  - An extraction that could not write every member (damaged or encrypted data, a full disk)
-//    stops the installation before a file moves; the player has seen the library's message.
+//  - A member that cannot be extracted (damaged or encrypted data, a full disk) never gets a name
+//    and stops the installation; the player has seen the library's message, and the restoration
+//    that follows removes what the members before it brought.
 #include <algorithm>
 #include <cerrno>
 #include <memory>
@@ -74,7 +83,6 @@ bool CKorvane::InstallLevel(const CLevelInfo& info) {
         RestoreGiants();
         return false;
     }
-    RemoveFiles(g_strGiantsDir + "\\KRVTemp");
     return true;
 }
 
@@ -82,6 +90,59 @@ void CKorvane::ForgetInstallationState() {
     m_loans.clear(); // before the indexes they lend
     m_folders.clear();
 }
+
+// The installation's side of the extraction: it plans the names the library announces, and puts
+// each member the library has written and checked in place. After the first failure it places
+// nothing more; the library still reads the rest, so that every damaged member is reported.
+class CKorvane::MemberPlacement final : public InfoZip::Sink {
+  public:
+    explicit MemberPlacement(CKorvane& engine) : m_engine(engine) {}
+    bool Failed() const { return m_failed; }
+    bool Planned() const { return m_planned; }
+
+    bool Announce(const std::string& name) override {
+        m_names.push_back(name);
+        return true;
+    }
+    bool Announced() override {
+        m_planned = true;
+        m_failed = !m_engine.PlanAdditions(m_names);
+        m_names = {};
+        return !m_failed;
+    }
+    int Open(const std::string& name) override {
+        errno = 0;
+        if (m_failed || !IsInstallable(name))
+            return -1;
+        m_file = platform::Files().CreatePendingFile(m_engine.IndexOf(GameFolderFor(name)).path +
+                                                     "/" + name);
+        if (!m_file.IsOpen()) {
+            m_failed = true;
+            errno = platform::LastError();
+            return -1;
+        }
+        return m_file.Fd();
+    }
+    bool Close(const std::string& name, bool complete) override {
+        if (!m_file.IsOpen())
+            return true;
+        if (!complete) {
+            m_file.Discard();
+            m_failed = true;
+            return true; // the library tells the player why
+        }
+        m_failed = !m_engine.BackupAndCopy(name, m_file);
+        m_file.Discard(); // a placed member is no longer pending, and this leaves it alone
+        return !m_failed;
+    }
+
+  private:
+    CKorvane& m_engine;
+    std::vector<std::string> m_names;
+    platform::PendingFile m_file;
+    bool m_failed = false;
+    bool m_planned = false;
+};
 
 bool CKorvane::ExtractModpack(const CLevelInfo& info) {
     Log("CKorvane::ExtractModpack(\"" + info.fileName + "\")");
@@ -94,26 +155,16 @@ bool CKorvane::ExtractModpack(const CLevelInfo& info) {
 
     InfoZip zip;
     platform::FileSystem& files = platform::Files();
-    const std::string temp = g_strGiantsDir + "\\KRVTemp";
-    files.CreateDirectory(temp);
     files.CreateDirectory(g_strGiantsDir + "\\bin\\Override");
     // Backups need their folder even when no restoration has run since it was lost.
     files.CreateDirectory(g_strGiantsDir + "\\KRVBackup");
-    // Extracting into whatever folder happens to be current could put files anywhere, and a
-    // file that stayed in KRVTemp would be installed as the modpack's.
-    if (!RemoveFiles(temp))
+    // The members go where the placement puts them, but a library that wrote into the current
+    // folder after all (one from before member sinks) must find the empty scratch folder that
+    // restoration empties, never KRVBackup, where the last restoration left us.
+    if (!RemoveFiles(g_strGiantsDir + "\\KRVTemp"))
         return false;
-
     if (!zip.InitializeUnzip()) {
         platform::ShowMessage("Must be initialized", platform::kAppTitle);
-        return false;
-    }
-    zip.Unzip(platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + info.fileName), {});
-    zip.FinalizeUnzip();
-    if (zip.LastReport().errors > 0) {
-        // The library told the player what it could not write; a game started with part of
-        // the modpack would be neither the host's game nor the player's own.
-        Log("Extraction failed, installation stopped");
         return false;
     }
 
@@ -127,28 +178,22 @@ bool CKorvane::ExtractModpack(const CLevelInfo& info) {
     }
     m_leftoverNames = leftover ? ParseRemoveList(*leftover) : std::vector<std::string>{};
     m_leftover = {m_leftoverNames.begin(), m_leftoverNames.end()};
-    if (!files.SetCurrentDirectory(temp)) {
-        ShowError("Could not change to KRVTemp directory");
-        return false;
-    }
-    // Without the list of what was extracted nothing can be installed, and the game must not
-    // start as if the modpack were in place.
-    const auto entries = files.ListDirectory(temp);
-    if (!entries) {
-        ShowError("Could not read the KRVTemp directory");
-        return false;
-    }
-    std::vector<std::string> names;
-    for (const platform::DirEntry& entry : *entries)
-        if (!entry.isDirectory)
-            names.push_back(entry.name);
 
-    if (!PlanAdditions(names))
+    MemberPlacement placement(*this);
+    zip.Unzip(platform::ResolvePath(g_strKorvaneDir + "\\Modpacks\\" + info.fileName), {}, 0,
+              &placement);
+    zip.FinalizeUnzip();
+    if (placement.Failed() || zip.LastReport().errors > 0) {
+        // The library or the placement told the player what went wrong; a game started with part
+        // of the modpack would be neither the host's game nor the player's own.
+        Log("Extraction failed, installation stopped");
         return false;
-    for (const std::string& name : names)
-        if (!BackupAndCopy(name))
-            return false;
-    RemoveFiles(temp);
+    }
+    if (!placement.Planned()) {
+        // A library that never names the members knows no sink: it installed nothing.
+        platform::ShowMessage("Must be initialized", platform::kAppTitle);
+        return false;
+    }
 
     if (!WriteRemoveList({m_removeList.begin(), m_removeList.end()})) {
         ShowError("Could not open RemoveList.txt");
@@ -157,13 +202,9 @@ bool CKorvane::ExtractModpack(const CLevelInfo& info) {
     return true;
 }
 
-bool CKorvane::BackupAndCopy(const std::string& fileName) {
+bool CKorvane::BackupAndCopy(const std::string& fileName, platform::PendingFile& file) {
     Log("CKorvane::BackupAndCopy(\"" + fileName + "\")");
-    if (!IsInstallable(fileName)) {
-        platform::Files().DeleteFile(g_strGiantsDir + "\\KRVTemp\\" + fileName);
-        return true;
-    }
-    if (!InstallFile(fileName, IndexOf(GameFolderFor(fileName))))
+    if (!InstallFile(fileName, IndexOf(GameFolderFor(fileName)), file))
         return false;
     if (IsBinFile(fileName) && !InstallCompanion(CompanionOf(fileName)))
         return false;
@@ -270,6 +311,10 @@ CKorvane::Backup CKorvane::BackupGameFile(FolderIndex& folder, const std::string
     // deletes it, so there is nothing to keep.
     if (m_leftover.contains(nameOnDisk))
         return Backup::Kept;
+    // Nor is one this installation added: a name is recorded only when the game lacked it, so a
+    // file under it now is an earlier member of the modpack (of the same name in another case).
+    if (m_recorded.contains(platform::ToLower(nameOnDisk)))
+        return Backup::Kept;
     FolderIndex& backups = IndexOf(g_strGiantsDir + "\\KRVBackup", true);
     // A backup made earlier holds the game's own file; the game's current one may be a modpack's.
     if (Existing(backups, nameOnDisk))
@@ -291,42 +336,38 @@ CKorvane::Backup CKorvane::BackupGameFile(FolderIndex& folder, const std::string
     return made;
 }
 
-bool CKorvane::InstallFile(const std::string& fileName, FolderIndex& folder) {
+bool CKorvane::InstallFile(const std::string& fileName, FolderIndex& folder,
+                           platform::PendingFile& file) {
     platform::FileSystem& files = platform::Files();
-    const std::string source = g_strGiantsDir + "\\KRVTemp\\" + fileName;
     const auto existing = Existing(folder, fileName);
-    bool moved = false;
 
     if (!existing) {
-        const std::string target = folder.path + "/" + fileName;
         if (!RecordAddition(fileName))
             return false;
-        moved = files.MoveFile(source, target);
-        if (!moved && !files.CopyFile(source, target, platform::Overwrite::No)) {
+        if (!files.PlacePendingFile(file, folder.path + "/" + fileName, platform::Overwrite::No)) {
             ShowError("Could not create " + folder.windowsPath + fileName);
             return false;
         }
         folder.Add(fileName);
         m_removeList.push_front(fileName);
-    } else {
-        // The name on disk, which the folder keeps resolving to once the game's file is away.
-        const std::string target = folder.path + "/" + existing->name;
-        if (existing->isDirectory) {
-            ShowError("Could not create " + folder.windowsPath + existing->name);
-            return false;
-        }
-        const Backup backup = BackupGameFile(folder, existing->name);
-        if (backup == Backup::Failed)
-            return false;
-        // Once the game's file went to KRVBackup its name is free, and a rename fills it.
-        moved = backup == Backup::Moved && files.MoveFile(source, target);
-        if (!moved && !files.CopyFile(source, target, platform::Overwrite::Yes)) {
-            ShowError("Could not create " + folder.windowsPath + existing->name);
-            return false;
-        }
+        return true;
     }
-    if (!moved)
-        files.DeleteFile(source);
+    // The name on disk, which the folder keeps resolving to once the game's file is away.
+    const std::string target = folder.path + "/" + existing->name;
+    if (existing->isDirectory) {
+        ShowError("Could not create " + folder.windowsPath + existing->name);
+        return false;
+    }
+    const Backup backup = BackupGameFile(folder, existing->name);
+    if (backup == Backup::Failed)
+        return false;
+    // Once the game's file went to KRVBackup its name is free, and the member takes it.
+    if (!(backup == Backup::Moved &&
+          files.PlacePendingFile(file, target, platform::Overwrite::No)) &&
+        !files.PlacePendingFile(file, target, platform::Overwrite::Yes)) {
+        ShowError("Could not create " + folder.windowsPath + existing->name);
+        return false;
+    }
     return true;
 }
 

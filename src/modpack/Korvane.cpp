@@ -7,6 +7,7 @@
 #include "app/RunLog.h"
 #include "app/Settings.h"
 #include "modpack/InfoZip.h"
+#include "platform/Ascii.h"
 #include "platform/FileSystem.h"
 #include "platform/GamePath.h"
 #include "platform/MessageBoxes.h"

@@ -18,6 +18,7 @@
 #include "modpack/GameFolderLock.h"
 #include "modpack/GameFolders.h"
 #include "modpack/LevelInfo.h"
+#include "platform/FileSystem.h"
 
 class JoinDialogs; // session/JoinDialogs.h: the host-check, information and progress dialogs
 class ModpackList; // session/ModpackList.h: the main dialog's list, as the join path sees it
@@ -38,7 +39,8 @@ class CKorvane {
     // Installation and restoration.
     bool InstallLevel(const CLevelInfo& info);
     bool ExtractModpack(const CLevelInfo& info);
-    bool BackupAndCopy(const std::string& fileName);
+    // Puts one complete member of the modpack, written as `file` in its game folder, in place.
+    bool BackupAndCopy(const std::string& fileName, platform::PendingFile& file);
     bool EditWorldlist(const CLevelInfo& info);
     // The world table of an information text: entry 0 is "intro_island", the modpack's worlds
     // follow (at most kMaxWorlds entries in all).
@@ -65,6 +67,9 @@ class CKorvane {
     std::list<std::string> m_removeList;
 
   private:
+    // The extraction's member sink of an installation (Installation.cpp).
+    class MemberPlacement;
+
     // How a game file came to be safe before it is overwritten.
     enum class Backup { Failed, Kept, Moved, Copied };
 
@@ -76,7 +81,7 @@ class CKorvane {
     bool RecordAddition(const std::string& fileName);
     bool WriteRemoveList(const std::deque<std::string>& names);
     Backup BackupGameFile(FolderIndex& folder, const std::string& nameOnDisk);
-    bool InstallFile(const std::string& fileName, FolderIndex& folder);
+    bool InstallFile(const std::string& fileName, FolderIndex& folder, platform::PendingFile& file);
     bool InstallCompanion(const std::string& companion);
     void ForgetInstallationState();
     // RestoreGiants with the game folder's lock in hand.

@@ -20,6 +20,23 @@ struct UnzipMessage {
 
 using UnzipCallbackFn = int (*)(UnzipMessage* message);
 
+// Where the members go when the caller places them itself, instead of the library writing each
+// into the current directory. Names are the members' base names, as the library would have used.
+struct UnzipSink {
+    void* context;
+    // Called with every member the extraction will try, in archive order and before any is read,
+    // then once with a null name; non-zero there ends the extraction before anything is written.
+    int (*announce)(void* context, const char* name);
+    // A descriptor, owned by the sink, for the member's bytes; -1 with errno 0 to have the member
+    // only read and checked, -1 with errno set when it cannot be written (an error of the
+    // extraction, which stops there).
+    int (*open)(void* context, const char* name);
+    // Ends the member opened last: `complete` is non-zero when every byte was written and
+    // checked, 0 when the member failed and must go. Non-zero when it could not be put in place:
+    // the sink has told the player why, and the extraction stops without a message of its own.
+    int (*close)(void* context, const char* name, int complete);
+};
+
 inline constexpr int kUnzipMaxPatterns = 4096;
 
 // Words named after their offset in the 32-bit record. The library reads only the callback, the
@@ -49,6 +66,8 @@ struct UnzipCommand {
     // extraction may write in all (0: no limit). A member that would pass it is not kept, and
     // the extraction ends there with kUnzipErrorTooLarge.
     uint64_t byteLimit;
+    // Beyond the original record too: null writes into the current directory.
+    UnzipSink* sink;
 };
 
 extern "C" {

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace platform {
 
@@ -73,6 +74,9 @@ class TemporaryFile {
     // file or the complete new one, never a torn mix, even after a crash.
     bool SyncAndClose() { return sys::Sync(m_fd.Get()) && m_fd.Close(); }
 
+    // Hands the open file and its name over, for a pending file that is placed later.
+    PendingFile Pending() { return {m_fd.Release(), std::exchange(m_path, {})}; }
+
     bool ReplaceTarget(const std::string& target, Overwrite overwrite) {
         const bool placed = overwrite == Overwrite::Yes ? sys::Rename(m_path, target)
                                                         : sys::RenameNoReplace(m_path, target);
@@ -87,6 +91,35 @@ class TemporaryFile {
 };
 
 } // namespace
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_temporaryPath(std::move(other.m_temporaryPath)) {
+    other.m_temporaryPath.clear();
+}
+
+PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
+    if (this != &other) {
+        Discard();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_temporaryPath = std::move(other.m_temporaryPath);
+        other.m_temporaryPath.clear();
+    }
+    return *this;
+}
+
+bool PendingFile::Placed() {
+    m_temporaryPath.clear();
+    return sys::FileDescriptor(std::exchange(m_fd, -1)).Close();
+}
+
+void PendingFile::Discard() {
+    const int saved = errno;
+    sys::FileDescriptor(std::exchange(m_fd, -1)).Close();
+    if (!m_temporaryPath.empty())
+        sys::Unlink(m_temporaryPath);
+    m_temporaryPath.clear();
+    errno = saved;
+}
 
 bool DiskFileSystem::CopyFile(const std::string& from, const std::string& to, Overwrite overwrite) {
     const std::string source = ResolvePath(from);
@@ -186,6 +219,44 @@ std::optional<std::string> DiskFileSystem::ReadFile(const std::string& path) {
         return std::nullopt;
     }
     return content;
+}
+
+PendingFile DiskFileSystem::CreatePendingFile(const std::string& path) {
+    const std::string target = ResolvePath(path);
+    sys::FileDescriptor nameless = sys::OpenUnnamed(ParentOf(target), kNewFileMode);
+    if (nameless.IsOpen())
+        return PendingFile(nameless.Release(), {});
+    TemporaryFile temporary(target);
+    if (!temporary.IsOpen() || !sys::ChangeMode(temporary.Fd(), kNewFileMode)) {
+        Fail();
+        return {};
+    }
+    return temporary.Pending();
+}
+
+bool DiskFileSystem::PlacePendingFile(PendingFile& file, const std::string& path,
+                                      Overwrite overwrite) {
+    const std::string target = ResolvePath(path);
+    if (file.TemporaryPath().empty() && overwrite == Overwrite::No) {
+        if (!sys::LinkUnnamed(file.Fd(), target))
+            return Fail();
+    } else if (file.TemporaryPath().empty()) {
+        // A link cannot replace a name: the content reaches it the way CopyFile's does.
+        TemporaryFile temporary(target);
+        if (!temporary.IsOpen() || !sys::ChangeMode(temporary.Fd(), kNewFileMode) ||
+            !sys::Rewind(file.Fd()) || !sys::CopyContent(file.Fd(), temporary.Fd()) ||
+            !temporary.SyncAndClose() || !temporary.ReplaceTarget(target, Overwrite::Yes))
+            return Fail();
+        file.Discard();
+        return true;
+    } else {
+        const bool placed = overwrite == Overwrite::Yes
+                                ? sys::Sync(file.Fd()) && sys::Rename(file.TemporaryPath(), target)
+                                : sys::RenameNoReplace(file.TemporaryPath(), target);
+        if (!placed)
+            return Fail();
+    }
+    return file.Placed() || Fail();
 }
 
 bool DiskFileSystem::Exists(const std::string& path) {

@@ -11,10 +11,14 @@
 //    even by a racing writer (the final step is a link that fails when the target exists).
 //  - MoveFile renames within one file system and never replaces an existing target.
 //  - WriteFile replaces the whole file atomically in the same way as CopyFile.
+//  - A pending file shows under no name while it is written (see PendingFile), so a name never
+//    shows a file that is still being written; PlacePendingFile gives it its name as MoveFile or
+//    CopyFile would have placed it.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -24,6 +28,37 @@ enum class Overwrite { No, Yes };
 struct DirEntry {
     std::string name;
     bool isDirectory = false;
+};
+
+// A file being written before it has its name: made by CreatePendingFile, filled through Fd(), and
+// given its name by PlacePendingFile once complete. Until then it is a file without a name
+// (O_TMPFILE) or, where the file system cannot make one, a hidden temporary file beside the
+// target that IsTemporaryFileName knows. One never placed vanishes with this object, or with the
+// process.
+class PendingFile {
+  public:
+    PendingFile() = default;
+    // Takes over `fd`; `temporaryPath` is the hidden name it has, empty for a file without one.
+    PendingFile(int fd, std::string temporaryPath)
+        : m_fd(fd), m_temporaryPath(std::move(temporaryPath)) {}
+    PendingFile(PendingFile&& other) noexcept;
+    PendingFile& operator=(PendingFile&& other) noexcept;
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() { Discard(); }
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+    const std::string& TemporaryPath() const { return m_temporaryPath; }
+    // Once placed: the temporary name, if any, is the file's name now. Closes; false when the
+    // close reported an error.
+    bool Placed();
+    // Closes and removes the temporary name, if any: nothing of the file stays.
+    void Discard();
+
+  private:
+    int m_fd = -1;
+    std::string m_temporaryPath;
 };
 
 class FileSystem {
@@ -42,6 +77,15 @@ class FileSystem {
     virtual bool WriteFile(const std::string& path, std::string_view bytes) = 0;
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     virtual bool Exists(const std::string& path) = 0;
+    // A pending file in the folder of `path`, for that name; not open on failure.
+    virtual PendingFile CreatePendingFile(const std::string& path) = 0;
+    // Gives the complete pending file its name `path` and closes it. With Overwrite::No an
+    // existing file is never replaced and the content is not synced first (as MoveFile of a
+    // freshly written file); with Overwrite::Yes the file there is replaced atomically by the
+    // content made durable first, as CopyFile does. On failure the file stays pending, but for a
+    // close that reports an error once the name is given.
+    virtual bool PlacePendingFile(PendingFile& file, const std::string& path,
+                                  Overwrite overwrite) = 0;
 };
 
 // The real file system, over POSIX calls.
@@ -56,6 +100,8 @@ class DiskFileSystem final : public FileSystem {
     bool WriteFile(const std::string& path, std::string_view bytes) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
     bool Exists(const std::string& path) override;
+    PendingFile CreatePendingFile(const std::string& path) override;
+    bool PlacePendingFile(PendingFile& file, const std::string& path, Overwrite overwrite) override;
 };
 
 // True for the hidden ".NAME.krvtmp-XXXXXX" files that CopyFile and WriteFile write beside their

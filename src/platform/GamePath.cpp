@@ -80,12 +80,11 @@ std::string ResolvePath(std::string_view path) {
         if (c == '\\')
             c = '/';
     }
-    // The usual case: every component exists as written, and one call proves it.
-    struct stat status {};
-    if (slashed.empty() || sys::LinkStatus(slashed, status))
+    if (slashed.empty())
         return slashed;
 
     // A name in a lent folder: the lender resolved the folder, so only the name is looked up.
+    std::optional<std::string> lent;
     if (const size_t slash = slashed.rfind('/');
         !t_loans.empty() && slash != std::string::npos && slash > 0 && slash + 1 < slashed.size()) {
         const std::string_view folder(slashed.data(), slash);
@@ -93,10 +92,22 @@ std::string ResolvePath(std::string_view path) {
         for (auto loan = t_loans.rbegin(); loan != t_loans.rend(); ++loan) {
             if (loan->folder == folder && name != "." && name != "..") {
                 const std::optional<std::string> found = loan->names->Find(name);
-                return std::string(folder) + "/" + (found ? *found : std::string(name));
+                lent = std::string(folder) + "/" + (found ? *found : std::string(name));
+                break;
             }
         }
     }
+    // The path as written is the answer when it exists, and the lender's answer otherwise: where
+    // that is the path as written too, no call is needed to choose (thousands of new files in a
+    // lent folder cost no look-up each).
+    if (lent && *lent == slashed)
+        return slashed;
+    // The usual case: every component exists as written, and one call proves it.
+    struct stat status {};
+    if (sys::LinkStatus(slashed, status))
+        return slashed;
+    if (lent)
+        return *lent;
 
     const bool absolute = slashed.front() == '/';
     const bool trailingSlash = slashed.back() == '/';
@@ -132,33 +143,6 @@ bool IsPlainFileName(std::string_view name) {
             return false;
     }
     return true;
-}
-
-bool MatchesPattern(std::string_view name, std::string_view pattern) {
-    // Greedy matching with one back-tracking point (the last '*'), linear in practice and never
-    // exponential, whatever the pattern.
-    size_t n = 0;
-    size_t p = 0;
-    size_t starPattern = std::string_view::npos;
-    size_t starName = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() &&
-            (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            starPattern = p++;
-            starName = n;
-        } else if (starPattern != std::string_view::npos) {
-            p = starPattern + 1;
-            n = ++starName;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {

@@ -45,9 +45,6 @@ class LentFolderNames {
 // outside (an archive member, a network peer) passes through here before it becomes a path.
 bool IsPlainFileName(std::string_view name);
 
-// Case-insensitive wildcard match of a bare name against a pattern with '*' and '?' ("*.gck").
-bool MatchesPattern(std::string_view name, std::string_view pattern);
-
 // Lower-cased copy, the same in every locale: FoldCase of WindowsText.h (ASCII letters, and the
 // Windows-1252 letters of UTF-8 names).
 std::string ToLower(std::string_view text);

@@ -8,10 +8,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace platform::sys {
@@ -133,6 +135,38 @@ FileDescriptor CreateUniqueFile(const std::string& directory, std::string_view p
     return FileDescriptor(fd);
 }
 
+FileDescriptor OpenUnnamed(const std::string& directory, mode_t mode) {
+    // Only /proc links such a file on every kernel (see LinkUnnamed): without it none is made,
+    // and the caller writes a named temporary file instead.
+    static const bool linkable = ::access("/proc/self/fd", F_OK) == 0;
+    if (!linkable) {
+        errno = EOPNOTSUPP;
+        return FileDescriptor();
+    }
+    return Open(directory.empty() ? "." : directory, O_TMPFILE | O_RDWR, mode);
+}
+
+bool LinkUnnamed(int fd, const std::string& path) {
+    // Linking the descriptor itself needs a kernel from 6.10 on (or CAP_DAC_READ_SEARCH), and
+    // fails with ENOENT before; its link in /proc works everywhere /proc is mounted, at the cost
+    // of a longer lookup. Once the direct way has failed, only the other is tried.
+    static std::atomic<bool> direct{true};
+    if (direct.load(std::memory_order_relaxed)) {
+        if (RetryOnInterrupt(
+                [&] { return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH); }) == 0)
+            return true;
+        if (errno != ENOENT && errno != EPERM)
+            return false;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (RetryOnInterrupt([&] {
+            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+        }) != 0)
+        return false;
+    direct.store(false, std::memory_order_relaxed);
+    return true;
+}
+
 ssize_t Read(int fd, void* buffer, size_t size) {
     return RetryOnInterrupt([&] { return ::read(fd, buffer, size); });
 }
@@ -203,6 +237,10 @@ bool CopyContent(int in, int out) {
 
 bool Sync(int fd) {
     return RetryOnInterrupt([&] { return ::fsync(fd); }) == 0;
+}
+
+bool Rewind(int fd) {
+    return ::lseek(fd, 0, SEEK_SET) == 0;
 }
 
 bool Truncate(int fd, off_t length) {

@@ -47,6 +47,13 @@ std::FILE* OpenStream(FileDescriptor& fd, const char* mode);
 FileDescriptor CreateUniqueFile(const std::string& directory, std::string_view prefix,
                                 std::string& createdPath);
 
+// Creates a file without a name in `directory`, open for reading and writing (O_TMPFILE). It
+// vanishes when closed unless LinkUnnamed gave it a name first. Fails (EOPNOTSUPP, EISDIR, ...)
+// where the file system cannot make such files.
+FileDescriptor OpenUnnamed(const std::string& directory, mode_t mode);
+// Gives a file made by OpenUnnamed the name `path`; fails with EEXIST when that name exists.
+bool LinkUnnamed(int fd, const std::string& path);
+
 // Reads up to `size` bytes; 0 at end of file, -1 on error.
 ssize_t Read(int fd, void* buffer, size_t size);
 // Writes all of `bytes` or fails.
@@ -61,6 +68,8 @@ bool ReadAll(int fd, std::string& out);
 bool CopyContent(int in, int out);
 
 bool Sync(int fd);
+// Moves the file offset back to the start.
+bool Rewind(int fd);
 bool Truncate(int fd, off_t length);
 // Takes the exclusive advisory lock of the file without waiting: false with EWOULDBLOCK when
 // another open of the file holds it. The lock goes with the last descriptor of this open.

@@ -17,6 +17,7 @@
 #include "app/FirstSetup.h"
 #include "app/RunLog.h"
 #include "app/Settings.h"
+#include "platform/Ascii.h"
 #include "platform/FileSystem.h"
 #include "platform/GamePath.h"
 #include "platform/WindowsText.h"

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "FaultyFileSystem.h"
 #include "ModpackTestKit.h"
@@ -41,17 +40,9 @@ class FaultInjectionTest : public modpack_test::EngineTest {
         EXPECT_FALSE(m_dir.ReadFile("Korvane/RemoveList.txt")) << what;
     }
 
-    // A killed run leaves extracted files in KRVTemp, and emptying it would add operations: start
-    // every run from the same state so that operation k is always the same step.
-    void EmptyScratch() {
-        for (const auto& entry : std::filesystem::directory_iterator(Game("KRVTemp")))
-            std::filesystem::remove(entry.path());
-    }
-
     // Installs (or restores) in a child process that dies at file-system operation `operation`
     // or after extracting member `member` (0: neither); returns its exit status.
     int RunInChild(bool restore, int operation, int member = 0) {
-        EmptyScratch();
         std::fflush(nullptr);
         const pid_t child = fork();
         if (child == 0) {
@@ -89,7 +80,7 @@ TEST_F(FaultInjectionTest, EveryFailureAndEveryKillIsUndoneByRestoration) {
     ASSERT_TRUE(m_messages.Empty());
     ExpectRestored("clean run");
     ASSERT_GT(operations, 30);
-    ASSERT_EQ(members, 8);
+    ASSERT_EQ(members, 7); // Level.abx is read, never written
 
     for (int k = 1; k <= operations; ++k) {
         std::string what = "operation " + std::to_string(k);
@@ -98,7 +89,6 @@ TEST_F(FaultInjectionTest, EveryFailureAndEveryKillIsUndoneByRestoration) {
         for (const bool onwards : {false, true}) {
             testing_support::FaultyFileSystem files(platform::Files());
             onwards ? files.FailFrom(k) : files.FailAt(k);
-            EmptyScratch();
             bool succeeded = false;
             {
                 testing_support::ScopedFileSystem use(files);

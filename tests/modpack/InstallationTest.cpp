@@ -1,12 +1,17 @@
 // Installing a modpack into the game and putting the game back.
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 
 #include "FaultyFileSystem.h"
 #include "ModpackTestKit.h"
+#include "modpack/InfoZip.h"
 #include "modpack/Korvane.h"
+#include "platform/SystemCalls.h"
 
 using modpack_test::kMasterAbx;
 
@@ -45,16 +50,18 @@ TEST_F(InstallationTest, InstallsByExtensionBacksUpAndRestores) {
                             {"sky.TGA", "new sky"},
                             {"a.bi", "short"},
                             {".bin", "short"},
-                            {"Maps/", "", modpack_test::Member::Folder}});
+                            {"Maps/", "", modpack_test::Member::Folder},
+                            {"maps\\TEXTURE.TGA", "later texture"}});
     m_dir.MakeDirectory("Giants/KRVTemp/Leftover.tga"); // folders in KRVTemp are skipped
     ASSERT_TRUE(Install("Pack.gck", "modinfo_binname=w_Arena.bin\nmodinfo_bintype=3\n"));
     EXPECT_TRUE(m_messages.Empty()) << m_messages.Texts().front();
     // Game files are replaced in the case they have on disk, never doubled in another case, and
     // backed up first. Companions come from Master.abx; the archive's own .abx and short names
-    // are dropped.
+    // are dropped. Of two members that differ only in case the later one wins, and the earlier,
+    // the modpack's own, is no game file to back up.
     auto expected = m_original;
     for (const auto& [path, data] :
-         std::map<std::string, std::string>{{"bin/Override/Texture.tga", "new texture"},
+         std::map<std::string, std::string>{{"bin/Override/Texture.tga", "later texture"},
                                             {"bin/Override/Sky.tga", "new sky"},
                                             {"bin/Override/Pack.krv", "info"},
                                             {"bin/Level.gzp", "new gzp"},
@@ -255,6 +262,91 @@ TEST_F(InstallationTest, WhatCouldNotBeExtractedStopsTheInstallation) {
     m_dir.WriteFile("Giants/KRVTemp/Unpacked.tga", "left by a kill");
     ASSERT_TRUE(m_engine.RestoreGiants());
     EXPECT_EQ(m_dir.ListTree("Giants/KRVTemp"), std::vector<std::string>{});
+}
+
+// Mounts a file system of `bytes` over `folder`, seen by this process alone (a private mount
+// namespace; a user namespace too when not root). False where the system allows neither.
+bool MountSmallDisk(const std::string& folder, size_t bytes) {
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(CLONE_NEWNS) != 0) {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            return false;
+        std::ofstream("/proc/self/setgroups") << "deny";
+        std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+        std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
+    }
+    const std::string size = "size=" + std::to_string(bytes);
+    return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           ::mount("tmpfs", folder.c_str(), "tmpfs", 0, size.c_str()) == 0;
+}
+
+// Hides /proc from this process, as where it is not mounted: members are then written under
+// hidden temporary names instead of without a name, as on file systems that cannot make a file
+// without one (FUSE, NTFS). The unzip library is named first, being found through /proc.
+bool HideProc() {
+    for (const std::string& candidate : InfoZip::LibraryCandidates())
+        if (::access(candidate.c_str(), R_OK) == 0) {
+            ::setenv("KORVANE_UNZDLL", candidate.c_str(), 1);
+            break;
+        }
+    return ::mount("tmpfs", "/proc", "tmpfs", 0, "size=4k") == 0 &&
+           !platform::sys::OpenUnnamed("/tmp", 0600).IsOpen();
+}
+
+TEST_F(InstallationTest, ADiskFullInTheMiddleOfAMemberStopsTheInstallation) {
+    std::string noise;
+    for (uint32_t i = 0; i < 256 * 1024; ++i)
+        noise += static_cast<char>((i * 2654435761u) >> 13);
+    // Small members that fit, one replacing a game file and one with a companion, then one that
+    // cannot: the game's disk holds 64 KiB, a page per file.
+    AddModpack("Big.gck", {{"First.tga", "first"},
+                           {"Sky.tga", "new sky"},
+                           {"Level.bin", "new bin"},
+                           {"Huge.gzp", noise},
+                           {"Last.tga", "last"}});
+    AddModpack("Small.gck", {{"First.tga", "first"}, {"Sky.tga", "new sky"}});
+    constexpr int kNoNamespace = 77;
+    // With files made without a name, then with hidden temporary ones.
+    for (const bool hiddenNames : {false, true}) {
+        SCOPED_TRACE(hiddenNames ? "hidden temporary names" : "files without a name");
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (!MountSmallDisk(Game(""), 64 * 1024) || (hiddenNames && !HideProc()))
+                _exit(kNoNamespace);
+            for (const auto& [path, data] : m_original)
+                path.ends_with('/') ? m_dir.MakeDirectory("Giants/" + path)
+                                    : m_dir.WriteFile("Giants/" + path, data);
+            // A modpack that fits goes in under the members' own names, and out again.
+            EXPECT_TRUE(Install("Small.gck"));
+            auto expected = m_original;
+            expected["bin/Override/First.tga"] = "first";
+            expected["bin/Override/Sky.tga"] = "new sky";
+            expected["KRVBackup/Sky.tga"] = "game sky";
+            auto installed = GameSnapshot();
+            expected["bin/worldlist.bin"] = installed["bin/worldlist.bin"]; // the default list
+            EXPECT_EQ(installed, expected);
+            EXPECT_TRUE(m_engine.RestoreGiants());
+            EXPECT_EQ(GameSnapshot(), m_original);
+
+            EXPECT_FALSE(Install("Big.gck"));
+            EXPECT_EQ(m_messages.Texts(),
+                      std::vector<std::string>{"Zip error 5:\nHuge.gzp: No space left on device"});
+            // Restored by the failed installation itself, and nothing of the member is left.
+            EXPECT_EQ(GameSnapshot(), m_original);
+            EXPECT_EQ(m_dir.ListTree("Giants/KRVTemp"), std::vector<std::string>{});
+            EXPECT_FALSE(m_dir.ReadFile("Korvane/RemoveList.txt"));
+            std::fflush(nullptr);
+            _exit(HasFailure() ? 1 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == kNoNamespace)
+            GTEST_SKIP() << "no private mount namespace here for a small disk, or /proc is in use";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "see the failures of the child above";
+    }
 }
 
 TEST_F(InstallationTest, AnUnlistableOverrideDoesNotStopTheInstallation) {

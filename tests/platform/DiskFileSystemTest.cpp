@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/SystemCalls.h"
 
 #include "TempDir.h"
 
@@ -225,4 +226,35 @@ TEST(PlatformFiles, SmallOperationsKeepTheirPromises) {
     EXPECT_EQ(dir.ListTree(), (std::vector<std::string>{"KRVBackup/", "KRVBackup/RemoveList.txt"}));
     EXPECT_FALSE(disk.ReadFile(dir / "nothing").has_value());
     EXPECT_FALSE(disk.WriteFile(dir / "no/such/folder", "x"));
+}
+
+TEST(PlatformFiles, APendingFileHasNoNameUntilPlaced) {
+    TempDir dir;
+    DiskFileSystem disk;
+    dir.WriteFile("Old.tga", "old");
+    const auto pending = [&](const std::string& name, std::string_view bytes) {
+        const Tree before = dir.Snapshot();
+        platform::PendingFile file = disk.CreatePendingFile(dir / name);
+        EXPECT_TRUE(file.IsOpen()) << name;
+        EXPECT_TRUE(platform::sys::WriteAll(file.Fd(), bytes));
+        EXPECT_EQ(dir.Snapshot(), before) << name;
+        return file;
+    };
+    pending("Dropped.tga", "never placed");
+    EXPECT_EQ(dir.ListTree(), (std::vector<std::string>{"Old.tga"}));
+
+    platform::PendingFile file = pending("New.tga", "new");
+    ASSERT_TRUE(disk.PlacePendingFile(file, dir / "New.tga", Overwrite::No));
+    EXPECT_FALSE(file.IsOpen());
+    // A name that exists is replaced only when asked to, and the file stays pending till then.
+    file = pending("Old.tga", "replacing");
+    EXPECT_FALSE(disk.PlacePendingFile(file, dir / "Old.tga", Overwrite::No));
+    EXPECT_EQ(platform::LastError(), EEXIST);
+    EXPECT_EQ(dir.ReadFile("Old.tga"), "old");
+    ASSERT_TRUE(disk.PlacePendingFile(file, dir / "Old.tga", Overwrite::Yes));
+    EXPECT_EQ(dir.Snapshot(), (Tree{{"New.tga", "new"}, {"Old.tga", "replacing"}}));
+    EXPECT_EQ(ModeOf(dir / "New.tga") & 0600, 0600u);
+
+    EXPECT_FALSE(disk.CreatePendingFile(dir / "missing/File.tga").IsOpen());
+    EXPECT_EQ(platform::LastError(), ENOENT);
 }

@@ -1,4 +1,5 @@
 #include "platform/GamePath.h"
+#include "platform/Ascii.h"
 #include "platform/TextMode.h"
 
 #include "TempDir.h"

@@ -84,6 +84,17 @@ class FaultyFileSystem : public platform::FileSystem {
     bool Exists(const std::string& path) override {
         return Proceed("Exists " + path) && m_inner.Exists(path);
     }
+    platform::PendingFile CreatePendingFile(const std::string& path) override {
+        if (!Proceed("CreatePendingFile " + path))
+            return {};
+        return m_inner.CreatePendingFile(path);
+    }
+    bool PlacePendingFile(platform::PendingFile& file, const std::string& path,
+                          platform::Overwrite overwrite) override {
+        const char* mode = overwrite == platform::Overwrite::Yes ? " (overwrite)" : "";
+        return Proceed("PlacePendingFile " + path + mode) &&
+               m_inner.PlacePendingFile(file, path, overwrite);
+    }
 
   private:
     void SetFault(int operation, bool onwards) {
