@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installing a modpack of many small files must grow with the number of files, not with its
 # square: InstallLevel of 10,000 and of 100,000 members of 100 bytes (a fifth replacing game
-# files, half of them bound for bin/Override) against unzip -qjo of the same archive into an empty
-# folder, the floor of any extraction. The last row compares the time per member of the two
+# files, half of them bound for bin/Override) against unzip -qjo of the same archive doing the
+# same job: into a folder that holds the game files the modpack replaces, which unzip -o
+# overwrites. A second row per size gives unzip into an empty folder, the floor of any extraction. The last row compares the time per member of the two
 # sizes: 1.0 is linear. Everything happens in a folder made by mktemp, so TMPDIR chooses the file
 # system measured (bench/RESULTS.md says why ext4 without a journal makes a poor one).
 set -euo pipefail
@@ -39,20 +40,26 @@ PY
   archive=$own/Modpacks/Many.gck
   cat "$archive" >/dev/null
   runs=$((count > 10000 ? 1 : 3))
-  korvane=() floor=()
-  # In turn, so that a load that comes and goes on a shared machine hits both alike.
+  korvane=() floor=() empty=()
+  # In turn, so that a load that comes and goes on a shared machine hits all alike.
   for ((i = 0; i < runs; i++)); do
     korvane+=("$("$tool" installtime "$game" "$own" Many.gck)")
     # Emptied, not made anew, as the game's folders are by the restoration: a new folder may land
     # where the file system happens to allocate faster, which would measure the file system's
     # mood, not the tools.
     mkdir -p "$work/floor" && find "$work/floor" -type f -delete
+    empty+=("$(bench_time 1 unzip -qjo "$archive" -d "$work/floor")")
+    find "$work/floor" -type f -delete
+    find "$game/bin" -name 'File*' -type f -exec cp -t "$work/floor" {} +
+    sync
     floor+=("$(bench_time 1 unzip -qjo "$archive" -d "$work/floor")")
   done
   rm -rf "$work/floor"
-  korvane=$(median "${korvane[@]}") floor=$(median "${floor[@]}")
-  bench_row "install $label members of 100 bytes, ms (ref: unzip -qjo)" \
+  korvane=$(median "${korvane[@]}") floor=$(median "${floor[@]}") empty=$(median "${empty[@]}")
+  bench_row "install $label members of 100 bytes, ms (ref: unzip -qjo, same files)" \
     "$korvane" "$floor" "<= 1.5"
+  bench_row "install $label members of 100 bytes, ms (ref: unzip -qjo, empty dir)" \
+    "$korvane" "$empty" "-"
   per_member+=("$(awk -v t="$korvane" -v n="$count" 'BEGIN { printf "%.4f", t / n }')")
   rm -rf "${work:?}/$count"
 done
