@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "FaultyFileSystem.h"
@@ -294,31 +295,51 @@ bool HideProc() {
            !platform::sys::OpenUnnamed("/tmp", 0600).IsOpen();
 }
 
+// Mounts a 2 MiB NTFS file system through ntfs-3g (FUSE) over `folder`, seen by this process
+// alone: a game in a Steam library on a Windows partition. It makes no file without a name and
+// knows no rename that refuses to replace. Needs root, /dev/fuse and ntfs-3g.
+bool MountNtfs(const std::string& folder, const std::string& image) {
+    if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0 ||
+        ::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return false;
+    const std::string quoted = "'" + image + "'";
+    return std::system(("truncate -s 2M " + quoted + " && mkntfs -q -F -f " + quoted +
+                        " >/dev/null 2>&1 && ntfs-3g " + quoted + " '" + folder + "'")
+                           .c_str()) == 0;
+}
+
 TEST_F(InstallationTest, ADiskFullInTheMiddleOfAMemberStopsTheInstallation) {
     std::string noise;
-    for (uint32_t i = 0; i < 256 * 1024; ++i)
+    for (uint32_t i = 0; i < 2048 * 1024; ++i)
         noise += static_cast<char>((i * 2654435761u) >> 13);
     // Small members that fit, one replacing a game file and one with a companion, then one that
-    // cannot: the game's disk holds 64 KiB, a page per file.
+    // cannot: the game's disk holds 64 KiB (a page per file), or 1.3 MB on NTFS.
     AddModpack("Big.gck", {{"First.tga", "first"},
                            {"Sky.tga", "new sky"},
                            {"Level.bin", "new bin"},
                            {"Huge.gzp", noise},
                            {"Last.tga", "last"}});
-    AddModpack("Small.gck", {{"First.tga", "first"}, {"Sky.tga", "new sky"}});
+    AddModpack("Small.gck", {{"First.tga", "first"}, {"SKY.TGA", "new sky"}});
     constexpr int kNoNamespace = 77;
-    // With files made without a name, then with hidden temporary ones.
-    for (const bool hiddenNames : {false, true}) {
-        SCOPED_TRACE(hiddenNames ? "hidden temporary names" : "files without a name");
+    constexpr int kNoNtfs = 78;
+    enum class Disk { Nameless, HiddenNames, Ntfs };
+    for (const Disk disk : {Disk::Nameless, Disk::HiddenNames, Disk::Ntfs}) {
+        SCOPED_TRACE(disk == Disk::Nameless      ? "files without a name"
+                     : disk == Disk::HiddenNames ? "hidden temporary names"
+                                                 : "NTFS");
         std::fflush(nullptr);
         const pid_t child = fork();
         if (child == 0) {
-            if (!MountSmallDisk(Game(""), 64 * 1024) || (hiddenNames && !HideProc()))
+            if (disk == Disk::Ntfs && !MountNtfs(Game(""), m_dir / "ntfs.img"))
+                _exit(kNoNtfs);
+            if (disk != Disk::Ntfs && (!MountSmallDisk(Game(""), 64 * 1024) ||
+                                       (disk == Disk::HiddenNames && !HideProc())))
                 _exit(kNoNamespace);
             for (const auto& [path, data] : m_original)
                 path.ends_with('/') ? m_dir.MakeDirectory("Giants/" + path)
                                     : m_dir.WriteFile("Giants/" + path, data);
-            // A modpack that fits goes in under the members' own names, and out again.
+            // A modpack that fits goes in under the names on disk, and out again.
             EXPECT_TRUE(Install("Small.gck"));
             auto expected = m_original;
             expected["bin/Override/First.tga"] = "first";
@@ -338,11 +359,17 @@ TEST_F(InstallationTest, ADiskFullInTheMiddleOfAMemberStopsTheInstallation) {
             EXPECT_EQ(m_dir.ListTree("Giants/KRVTemp"), std::vector<std::string>{});
             EXPECT_FALSE(m_dir.ReadFile("Korvane/RemoveList.txt"));
             std::fflush(nullptr);
+            // The file system's process ends with its mount.
+            ::umount2(Game("").c_str(), MNT_DETACH);
             _exit(HasFailure() ? 1 : 0);
         }
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == kNoNtfs) {
+            std::printf("NTFS not tried: it needs root, /dev/fuse and ntfs-3g\n");
+            continue;
+        }
         if (WEXITSTATUS(status) == kNoNamespace)
             GTEST_SKIP() << "no private mount namespace here for a small disk, or /proc is in use";
         EXPECT_EQ(WEXITSTATUS(status), 0) << "see the failures of the child above";
