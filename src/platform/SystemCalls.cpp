@@ -262,7 +262,12 @@ bool StartWriteBack(int fd, off_t offset, off_t length) {
 }
 
 bool ChangeMode(int fd, mode_t mode) {
-    return RetryOnInterrupt([&] { return ::fchmod(fd, mode); }) == 0;
+    if (RetryOnInterrupt([&] { return ::fchmod(fd, mode); }) == 0)
+        return true;
+    // FAT and exFAT keep no permissions of their own (the mount options decide them), and refuse
+    // most changes (EPERM) or every one (ENOSYS through FUSE). Only files we made ourselves are
+    // changed, so a refusal never means that somebody else's file stayed open to others.
+    return errno == EPERM || errno == ENOSYS || errno == ENOTSUP || errno == EOPNOTSUPP;
 }
 
 bool FileStatus(int fd, struct stat& status) {
@@ -331,12 +336,24 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
         return true;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
         return false;
-    // File systems without RENAME_NOREPLACE: a hard link fails when the name exists, which is
-    // the same guarantee; the old name is dropped once the new one is in place.
-    if (RetryOnInterrupt([&] { return ::link(from.c_str(), to.c_str()); }) != 0)
+    // File systems without RENAME_NOREPLACE (NFS, NTFS through FUSE): a hard link fails when the
+    // name exists, which is the same guarantee; the old name is dropped once the new one is in
+    // place.
+    if (RetryOnInterrupt([&] { return ::link(from.c_str(), to.c_str()); }) == 0) {
+        Unlink(from);
+        return true;
+    }
+    if (errno != EPERM && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP)
         return false;
-    Unlink(from);
-    return true;
+    // Nor hard links (FAT and exFAT through FUSE): the name is looked up, then taken by rename.
+    // Only a writer between the two could be replaced; our folders have no other writer while we
+    // work in them (the game folder is locked), so on such a disk that is the best there is.
+    struct stat status {};
+    if (LinkStatus(to, status)) {
+        errno = EEXIST;
+        return false;
+    }
+    return errno == ENOENT && Rename(from, to);
 }
 
 bool Unlink(const std::string& path) {

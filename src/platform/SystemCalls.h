@@ -78,6 +78,8 @@ bool TryLockExclusive(int fd);
 void AdviseSequential(int fd);
 // Starts writing `length` bytes from `offset` out to the disk without waiting for them.
 bool StartWriteBack(int fd, off_t offset, off_t length);
+// Sets the permission bits; a file system that keeps none of its own (FAT, exFAT) refusing is no
+// failure.
 bool ChangeMode(int fd, mode_t mode);
 bool FileStatus(int fd, struct stat& status);
 // Follows symbolic links.
@@ -97,7 +99,8 @@ bool CurrentDirectory(std::string& path);
 bool ExecutableDirectory(std::string& directory);
 
 bool Rename(const std::string& from, const std::string& to);
-// Renames only when `to` does not exist, atomically; fails with EEXIST otherwise.
+// Renames only when `to` does not exist, atomically (on a file system with neither a rename that
+// refuses to replace nor hard links, by a look-up before the rename); fails with EEXIST otherwise.
 bool RenameNoReplace(const std::string& from, const std::string& to);
 bool Unlink(const std::string& path);
 bool MakeDirectory(const std::string& path, mode_t mode);

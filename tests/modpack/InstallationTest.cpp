@@ -295,26 +295,42 @@ bool HideProc() {
            !platform::sys::OpenUnnamed("/tmp", 0600).IsOpen();
 }
 
-// Mounts a 2 MiB NTFS file system through ntfs-3g (FUSE) over `folder`, seen by this process
-// alone: a game in a Steam library on a Windows partition. It makes no file without a name and
-// knows no rename that refuses to replace. Needs root, /dev/fuse and ntfs-3g.
-bool MountNtfs(const std::string& folder, const std::string& image) {
+// Unmounts what MountWindowsDisk mounted; the file system's process ends with its mount.
+void UnmountWindowsDisk(const std::string& folder, const std::string& image) {
+    ::umount2(folder.c_str(), MNT_DETACH);
+    std::system(("losetup -j '" + image + "' | cut -d: -f1 | xargs -r losetup -d").c_str());
+}
+
+// Mounts a small disk of Windows' through FUSE over `folder`, seen by this process alone, as a
+// Steam library on a Windows partition or a game on an external drive: NTFS (ntfs-3g: no file
+// without a name, no rename that refuses to replace) or exFAT (exfat-fuse on a loop device: no
+// hard links either, and names without regard to letter case). Needs root, /dev/fuse and the
+// tools; false where any is missing.
+bool MountWindowsDisk(const std::string& folder, const std::string& image, bool exfat) {
     if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0 ||
         ::unshare(CLONE_NEWNS) != 0 ||
         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         return false;
-    const std::string quoted = "'" + image + "'";
-    return std::system(("truncate -s 2M " + quoted + " && mkntfs -q -F -f " + quoted +
-                        " >/dev/null 2>&1 && ntfs-3g " + quoted + " '" + folder + "'")
-                           .c_str()) == 0;
+    const std::string i = "'" + image + "'";
+    const std::string f = "'" + folder + "'";
+    const std::string commands = exfat ? "truncate -s 4M " + i + " && mkfs.exfat " + i +
+                                             " >/dev/null 2>&1 && " +
+                                             "mount.exfat-fuse -o nonempty \"$(losetup -f --show " +
+                                             i + ")\" " + f + " >/dev/null 2>&1"
+                                       : "truncate -s 2M " + i + " && mkfs.ntfs -q -F -f " + i +
+                                             " >/dev/null 2>&1 && " + "ntfs-3g " + i + " " + f;
+    if (std::system(commands.c_str()) == 0)
+        return true;
+    UnmountWindowsDisk(folder, image);
+    return false;
 }
 
 TEST_F(InstallationTest, ADiskFullInTheMiddleOfAMemberStopsTheInstallation) {
     std::string noise;
-    for (uint32_t i = 0; i < 2048 * 1024; ++i)
+    for (uint32_t i = 0; i < 3 * 1024 * 1024; ++i)
         noise += static_cast<char>((i * 2654435761u) >> 13);
     // Small members that fit, one replacing a game file and one with a companion, then one that
-    // cannot: the game's disk holds 64 KiB (a page per file), or 1.3 MB on NTFS.
+    // cannot: the game's disk holds 64 KiB (a page per file), or 1.3 MB (NTFS), 2 MB (exFAT).
     AddModpack("Big.gck", {{"First.tga", "first"},
                            {"Sky.tga", "new sky"},
                            {"Level.bin", "new bin"},
@@ -322,19 +338,19 @@ TEST_F(InstallationTest, ADiskFullInTheMiddleOfAMemberStopsTheInstallation) {
                            {"Last.tga", "last"}});
     AddModpack("Small.gck", {{"First.tga", "first"}, {"SKY.TGA", "new sky"}});
     constexpr int kNoNamespace = 77;
-    constexpr int kNoNtfs = 78;
-    enum class Disk { Nameless, HiddenNames, Ntfs };
-    for (const Disk disk : {Disk::Nameless, Disk::HiddenNames, Disk::Ntfs}) {
-        SCOPED_TRACE(disk == Disk::Nameless      ? "files without a name"
-                     : disk == Disk::HiddenNames ? "hidden temporary names"
-                                                 : "NTFS");
+    constexpr int kNoFuse = 78;
+    enum class Disk { Nameless, HiddenNames, Ntfs, ExFat };
+    for (const Disk disk : {Disk::Nameless, Disk::HiddenNames, Disk::Ntfs, Disk::ExFat}) {
+        const bool windows = disk == Disk::Ntfs || disk == Disk::ExFat;
+        const char* names[] = {"files without a name", "hidden temporary names", "NTFS", "exFAT"};
+        SCOPED_TRACE(names[static_cast<int>(disk)]);
         std::fflush(nullptr);
         const pid_t child = fork();
         if (child == 0) {
-            if (disk == Disk::Ntfs && !MountNtfs(Game(""), m_dir / "ntfs.img"))
-                _exit(kNoNtfs);
-            if (disk != Disk::Ntfs && (!MountSmallDisk(Game(""), 64 * 1024) ||
-                                       (disk == Disk::HiddenNames && !HideProc())))
+            if (windows && !MountWindowsDisk(Game(""), m_dir / "disk.img", disk == Disk::ExFat))
+                _exit(kNoFuse);
+            if (!windows && (!MountSmallDisk(Game(""), 64 * 1024) ||
+                             (disk == Disk::HiddenNames && !HideProc())))
                 _exit(kNoNamespace);
             for (const auto& [path, data] : m_original)
                 path.ends_with('/') ? m_dir.MakeDirectory("Giants/" + path)
@@ -359,15 +375,16 @@ TEST_F(InstallationTest, ADiskFullInTheMiddleOfAMemberStopsTheInstallation) {
             EXPECT_EQ(m_dir.ListTree("Giants/KRVTemp"), std::vector<std::string>{});
             EXPECT_FALSE(m_dir.ReadFile("Korvane/RemoveList.txt"));
             std::fflush(nullptr);
-            // The file system's process ends with its mount.
-            ::umount2(Game("").c_str(), MNT_DETACH);
+            if (windows)
+                UnmountWindowsDisk(Game(""), m_dir / "disk.img");
             _exit(HasFailure() ? 1 : 0);
         }
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status));
-        if (WEXITSTATUS(status) == kNoNtfs) {
-            std::printf("NTFS not tried: it needs root, /dev/fuse and ntfs-3g\n");
+        if (WEXITSTATUS(status) == kNoFuse) {
+            std::printf("%s not tried: it needs root, /dev/fuse and its tools\n",
+                        names[static_cast<int>(disk)]);
             continue;
         }
         if (WEXITSTATUS(status) == kNoNamespace)
