@@ -5,8 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fcntl.h>
@@ -14,7 +19,10 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <cstddef>
+#include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <thread>
 
 using platform::DiskFileSystem;
@@ -257,4 +265,41 @@ TEST(PlatformFiles, APendingFileHasNoNameUntilPlaced) {
 
     EXPECT_FALSE(disk.CreatePendingFile(dir / "missing/File.tga").IsOpen());
     EXPECT_EQ(platform::LastError(), ENOENT);
+}
+
+// FAT and exFAT keep no permissions: the kernel's drivers refuse most mode changes (EPERM), FUSE
+// ones every one (ENOSYS). A filter in a child refuses fchmod as they do.
+TEST(PlatformFiles, ADiskThatKeepsNoPermissionsTakesFilesAllTheSame) {
+    TempDir dir;
+    dir.WriteFile("game/Sky.tga", "game sky");
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        sock_filter code[] = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+                              BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fchmod, 0, 1),
+                              BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+                              BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+        const sock_fprog filter{static_cast<unsigned short>(std::size(code)), code};
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) != 0)
+            _exit(77);
+        DiskFileSystem disk;
+        EXPECT_TRUE(disk.CopyFile(dir / "game/Sky.tga", dir / "game/Copy.tga", Overwrite::No));
+        EXPECT_TRUE(disk.WriteFile(dir / "game/Written.tga", "written"));
+        platform::PendingFile pending = disk.CreatePendingFile(dir / "game/Sky.tga");
+        EXPECT_TRUE(pending.IsOpen());
+        EXPECT_TRUE(platform::sys::WriteAll(pending.Fd(), "new sky"));
+        EXPECT_TRUE(disk.PlacePendingFile(pending, dir / "game/Sky.tga", Overwrite::Yes));
+        std::fflush(nullptr);
+        _exit(HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no seccomp filter here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "see the failures of the child above";
+    EXPECT_EQ(dir.ReadFile("game/Copy.tga"), "game sky");
+    EXPECT_EQ(dir.ReadFile("game/Written.tga"), "written");
+    EXPECT_EQ(dir.ReadFile("game/Sky.tga"), "new sky");
 }
