@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 
-#include <atomic>
 #include <cerrno>
 #include <memory>
 
@@ -14,6 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/GamePath.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Seam.h"
 #include "platform/SystemCalls.h"
 
 namespace {
@@ -58,11 +58,11 @@ __attribute__((target("avx2"))) uint64_t SumBlockAvx2(const unsigned char* data,
     return static_cast<uint64_t>(_mm_cvtsi128_si64(total)) + SumBlockSse2(data + i, size - i);
 }
 
-std::atomic<FileSumCode> g_code{FileSumCode::Fastest};
+constinit platform::Seam<FileSumCode> g_code{FileSumCode::Fastest};
 
 uint64_t SumBlock(const unsigned char* data, size_t size) {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    switch (g_code.load(std::memory_order_relaxed)) {
+    switch (g_code.Get()) {
     case FileSumCode::Fastest:
         break;
     case FileSumCode::Sse2:
@@ -73,7 +73,7 @@ uint64_t SumBlock(const unsigned char* data, size_t size) {
     return avx2 ? SumBlockAvx2(data, size) : SumBlockSse2(data, size);
 }
 #else
-std::atomic<FileSumCode> g_code{FileSumCode::Fastest};
+constinit platform::Seam<FileSumCode> g_code{FileSumCode::Fastest};
 
 // Every form but the portable one is x86-64's.
 uint64_t SumBlock(const unsigned char* data, size_t size) {
@@ -83,8 +83,8 @@ uint64_t SumBlock(const unsigned char* data, size_t size) {
 
 } // namespace
 
-void SetFileSumCode(FileSumCode code) {
-    g_code.store(code, std::memory_order_relaxed);
+FileSumCode SetFileSumCode(FileSumCode code) {
+    return g_code.Exchange(code);
 }
 
 uint32_t GetFileSum(std::string path) {

@@ -13,7 +13,7 @@ uint32_t GetFileSum(std::string path);
 // processor has; a test forces the narrower ones so that each runs on large blocks on any
 // machine.
 enum class FileSumCode { Fastest, Sse2, Portable };
-void SetFileSumCode(FileSumCode code);
+FileSumCode SetFileSumCode(FileSumCode code); // returns the form in force before
 
 // Creates the folder if needed, makes it current and deletes every file in it; sub-folders and
 // what is below them are left alone. False, after a message, when it cannot be made current or

@@ -2,8 +2,9 @@
 
 #include <fcntl.h>
 
-#include <atomic>
 #include <cstdint>
+
+#include "platform/Seam.h"
 
 namespace {
 
@@ -87,17 +88,15 @@ bool PartialDownload::Commit(const std::string& targetPath) {
 }
 
 namespace {
-// No override: the largest value stands for none, as no test needs a disk that large.
-constexpr uint64_t kNoFreeSpaceOverride = UINT64_MAX;
-std::atomic<uint64_t> g_freeSpaceOverride{kNoFreeSpaceOverride};
+constinit platform::Seam<std::optional<uint64_t>> g_freeSpaceOverride{std::nullopt};
 } // namespace
 
-void PartialDownload::SetFreeSpaceOverride(std::optional<uint64_t> bytes) {
-    g_freeSpaceOverride.store(bytes.value_or(kNoFreeSpaceOverride));
+std::optional<uint64_t> PartialDownload::SetFreeSpaceOverride(std::optional<uint64_t> bytes) {
+    return g_freeSpaceOverride.Exchange(bytes);
 }
 
 std::optional<uint64_t> PartialDownload::FreeSpace(const std::string& directory) {
-    if (const uint64_t forced = g_freeSpaceOverride.load(); forced != kNoFreeSpaceOverride)
+    if (const std::optional<uint64_t> forced = g_freeSpaceOverride.Get())
         return forced;
     struct statvfs status {};
     if (!platform::sys::FileSystemStatus(directory, status))

@@ -33,8 +33,9 @@ class PartialDownload {
     // Bytes that the folder's file system can still take, or nothing when it cannot tell.
     static std::optional<uint64_t> FreeSpace(const std::string& directory);
     // Test seam: while set, FreeSpace answers this for every folder, so that a test can play a
-    // disk too full for the download; nothing resets it but another call.
-    static void SetFreeSpaceOverride(std::optional<uint64_t> bytes);
+    // disk too full for the download. Returns the value in force before, for the caller to put
+    // back.
+    static std::optional<uint64_t> SetFreeSpaceOverride(std::optional<uint64_t> bytes);
 
     // True for the names Create gives: "." + a target name + ".download-" + six letters or digits.
     static bool IsTemporaryName(std::string_view name);

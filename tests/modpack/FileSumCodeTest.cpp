@@ -4,18 +4,12 @@
 #include <string>
 
 #include "ModpackTestKit.h"
+#include "ScopedFileSumCode.h"
 #include "modpack/FileSum.h"
 
 namespace {
 
-// Restores the default block code when a test ends, also after a failed assertion.
-class ScopedFileSumCode {
-  public:
-    explicit ScopedFileSumCode(FileSumCode code) { SetFileSumCode(code); }
-    ~ScopedFileSumCode() { SetFileSumCode(FileSumCode::Fastest); }
-    ScopedFileSumCode(const ScopedFileSumCode&) = delete;
-    ScopedFileSumCode& operator=(const ScopedFileSumCode&) = delete;
-};
+using testing_support::ScopedFileSumCode;
 
 TEST(FileSumCode, EveryFormSumsLargeBlocksAndTheirTailsAlike) {
     testing_support::TempDir dir;

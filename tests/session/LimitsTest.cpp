@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "JoinFixture.h"
+#include "ScopedFreeSpace.h"
 #include "session/HostAnnouncement.h"
 #include "session/PartialDownload.h"
 
@@ -15,14 +16,7 @@ namespace {
 
 using Limits = JoinFixture;
 
-// Plays a disk with `bytes` free for as long as it lives.
-class ScopedFreeSpace {
-  public:
-    explicit ScopedFreeSpace(uint64_t bytes) { PartialDownload::SetFreeSpaceOverride(bytes); }
-    ~ScopedFreeSpace() { PartialDownload::SetFreeSpaceOverride(std::nullopt); }
-    ScopedFreeSpace(const ScopedFreeSpace&) = delete;
-    ScopedFreeSpace& operator=(const ScopedFreeSpace&) = delete;
-};
+using testing_support::ScopedFreeSpace;
 
 // A file of `size` bytes that takes no room on disk (a hole throughout).
 void WriteSparseFile(const std::string& path, off_t size) {
