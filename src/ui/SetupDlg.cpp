@@ -15,17 +15,15 @@
 #include "app/Settings.h"
 #include "app/WinePrefix.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Seam.h"
 
 namespace {
 
 constexpr const char* kCaption = "Korvane Setup";
 
-CSetupDlg::FolderChooser& Chooser() {
-    static CSetupDlg::FolderChooser chooser = [](QWidget* parent, const QString& start) {
-        return QFileDialog::getExistingDirectory(parent, "Choose a folder", start);
-    };
-    return chooser;
-}
+platform::Seam<CSetupDlg::FolderChooser> g_chooser{[](QWidget* parent, const QString& start) {
+    return QFileDialog::getExistingDirectory(parent, "Choose a folder", start);
+}};
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -48,8 +46,8 @@ QLabel* WrappedLabel(const QString& text, QWidget* parent, const char* name) {
 
 } // namespace
 
-void CSetupDlg::SetFolderChooser(FolderChooser chooser) {
-    Chooser() = std::move(chooser);
+CSetupDlg::FolderChooser CSetupDlg::SetFolderChooser(FolderChooser chooser) {
+    return g_chooser.Exchange(std::move(chooser));
 }
 
 CSetupDlg::CSetupDlg(QWidget* parent, Scanner scan) : QDialog(parent) {
@@ -194,7 +192,7 @@ void CSetupDlg::OnGameChanged() {
 }
 
 void CSetupDlg::OnBrowseGame() {
-    const QString chosen = Chooser()(this, QString());
+    const QString chosen = g_chooser.Get()(this, QString());
     if (chosen.isEmpty())
         return;
     std::string folder = chosen.toStdString();
@@ -221,7 +219,7 @@ void CSetupDlg::OnBrowseGame() {
 }
 
 void CSetupDlg::OnBrowseOwn() {
-    const QString chosen = Chooser()(this, m_own->text());
+    const QString chosen = g_chooser.Get()(this, m_own->text());
     if (!chosen.isEmpty())
         m_own->setText(chosen);
 }

@@ -26,7 +26,8 @@ class CSetupDlg : public QDialog {
     // `scan` defaults to the scan of this user's home.
     explicit CSetupDlg(QWidget* parent = nullptr, Scanner scan = {});
 
-    static void SetFolderChooser(FolderChooser chooser);
+    // Returns the chooser in force before, for the caller to put back.
+    static FolderChooser SetFolderChooser(FolderChooser chooser);
 
     void accept() override;
     void OnBrowseGame();

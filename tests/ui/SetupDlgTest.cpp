@@ -5,6 +5,7 @@
 
 #include "DialogTest.h"
 #include "RecordingMessageBoxes.h"
+#include "ScopedOverride.h"
 #include "TempDir.h"
 #include "app/FirstSetup.h"
 #include "app/Settings.h"
@@ -19,12 +20,16 @@ template <typename T> T* Named(QWidget* dialog, const char* name) {
     return control;
 }
 
+using ScopedFolderChooser =
+    testing_support::ScopedOverride<CSetupDlg::FolderChooser, &CSetupDlg::SetFolderChooser>;
+
 } // namespace
 
 class SetupDlgTest : public QObject {
     Q_OBJECT
     testing_support::TempDir* m_dir = nullptr;
     testing_support::ScopedMessageRecorder* m_messages = nullptr;
+    ScopedFolderChooser* m_chooser = nullptr;
     QString m_chosen;
 
     std::string Registry() { return m_dir->ReadFile("registry.reg").value_or(""); }
@@ -49,9 +54,10 @@ class SetupDlgTest : public QObject {
         ::setenv("KORVANE_REGISTRY", (*m_dir / "registry.reg").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (*m_dir / "data").c_str(), 1);
         m_messages = new testing_support::ScopedMessageRecorder;
-        CSetupDlg::SetFolderChooser([this](QWidget*, const QString&) { return m_chosen; });
+        m_chooser = new ScopedFolderChooser([this](QWidget*, const QString&) { return m_chosen; });
     }
     void cleanup() {
+        delete m_chooser;
         delete m_messages;
         delete m_dir;
     }
