@@ -104,8 +104,15 @@ bool CKorvane::RestoreHeldGame() {
         files.DeleteFile(g_strGiantsDir + "\\bin\\GTextEnglish_orig.bin");
     files.DeleteFile(g_strGiantsDir + "\\bin\\worldlist.bin.orig");
 
-    if (!files.CopyFile(g_strKorvaneDir + "\\worldlist.bin",
-                        g_strGiantsDir + "\\bin\\worldlist.bin", platform::Overwrite::Yes))
+    // A world list that already is Korvane's copy is left as it is: a game folder that cannot be
+    // written (read-only, or installed by another user) is then restored without a false alarm
+    // at every start.
+    const std::string ownList = g_strKorvaneDir + "\\worldlist.bin";
+    const std::string gameList = g_strGiantsDir + "\\bin\\worldlist.bin";
+    const auto kept = files.ReadFile(ownList);
+    const auto current = kept ? files.ReadFile(gameList) : std::nullopt;
+    if ((!current || *current != *kept) &&
+        !files.CopyFile(ownList, gameList, platform::Overwrite::Yes))
         platform::ShowMessage("Error restoring worldlist.bin, you will have to do this manually",
                               platform::kErrorCaption);
 

@@ -393,6 +393,39 @@ TEST_F(InstallationTest, ADiskFullInTheMiddleOfAMemberStopsTheInstallation) {
     }
 }
 
+TEST_F(InstallationTest, AGameFolderThatCannotBeWrittenIsLeftAloneWithOneMessage) {
+    // Installed by another user, or on a disk mounted read-only: every start restores without a
+    // false alarm, and an installation says why it cannot go on.
+    AddModpack("Small.gck", {{"First.tga", "first"}, {"Sky.tga", "new sky"}});
+    m_dir.WriteFile("Korvane/worldlist.bin", m_original["bin/worldlist.bin"]);
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!MountSmallDisk(Game(""), 64 * 1024))
+            _exit(77);
+        for (const auto& [path, data] : m_original)
+            path.ends_with('/') ? m_dir.MakeDirectory("Giants/" + path)
+                                : m_dir.WriteFile("Giants/" + path, data);
+        if (::mount(nullptr, Game("").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                    nullptr) != 0)
+            _exit(77);
+        EXPECT_TRUE(m_engine.RestoreGiants());
+        EXPECT_TRUE(m_messages.Empty()) << m_messages.Texts().front();
+        EXPECT_FALSE(Install("Small.gck"));
+        EXPECT_EQ(m_messages.Texts(),
+                  std::vector<std::string>{"Zip error 5:\nFirst.tga: Read-only file system"});
+        EXPECT_EQ(GameSnapshot(), m_original);
+        std::fflush(nullptr);
+        _exit(HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no private mount namespace here for a read-only disk";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "see the failures of the child above";
+}
+
 TEST_F(InstallationTest, AnUnlistableOverrideDoesNotStopTheInstallation) {
     struct UnlistableOverride : testing_support::FaultyFileSystem {
         using FaultyFileSystem::FaultyFileSystem;
