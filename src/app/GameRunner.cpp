@@ -31,11 +31,6 @@ bool IsExecutableFile(const std::string& path) {
            (status.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
 }
 
-bool IsFolder(const std::string& path) {
-    struct stat status {};
-    return !path.empty() && platform::sys::Status(path, status) && S_ISDIR(status.st_mode);
-}
-
 // A launcher given as a path is used as it is; a bare name is looked up on the PATH.
 std::optional<std::string> FindLauncher(const std::string& launcher) {
     if (launcher.find('/') != std::string::npos)
@@ -49,7 +44,7 @@ std::string SteamFolder(const std::string& compat) {
     for (const std::string& root :
          {home + "/.steam/root", home + "/.local/share/Steam",
           home + "/.var/app/com.valvesoftware.Steam/.local/share/Steam"}) {
-        if (IsFolder(root))
+        if (platform::sys::IsDirectory(root))
             return root;
     }
     // No Steam at its usual places: the library that holds the prefix is the best guess.
@@ -85,7 +80,7 @@ std::optional<RunnerChoice> ChooseRunner(const std::string& launcher,
     const std::string gameFolder = FolderOf(gameProgram);
     if (IsProton(launcher)) {
         std::optional<std::string> compat = SteamCompatData(gameFolder);
-        if (!compat && storedPrefix.ends_with("/pfx") && IsFolder(storedPrefix))
+        if (!compat && storedPrefix.ends_with("/pfx") && platform::sys::IsDirectory(storedPrefix))
             compat = FolderOf(storedPrefix);
         if (!compat) {
             error = "Error spawning Giants: the launcher \"" + launcher +
@@ -104,7 +99,7 @@ std::optional<RunnerChoice> ChooseRunner(const std::string& launcher,
     }
     choice.argv = {launcher, gameProgram};
     std::string prefix = PrefixOfPath(gameFolder);
-    if (prefix.empty() && IsFolder(storedPrefix))
+    if (prefix.empty() && platform::sys::IsDirectory(storedPrefix))
         prefix = storedPrefix;
     if (!prefix.empty() && Env("WINEPREFIX").empty())
         choice.environment.push_back("WINEPREFIX=" + prefix);

@@ -44,10 +44,7 @@ struct Shared {
     bool done = false;
 };
 
-bool IsDirectory(const std::string& path) {
-    struct stat status {};
-    return platform::sys::Status(path, status) && S_ISDIR(status.st_mode);
-}
+using platform::sys::IsDirectory;
 
 bool IsFile(const std::string& path) {
     struct stat status {};

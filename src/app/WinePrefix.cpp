@@ -83,7 +83,6 @@ std::string PrefixOfPath(std::string_view path) {
 }
 
 std::optional<std::string> SteamCompatData(const std::string& gameFolder) {
-    struct stat status {};
     const std::string prefix = PrefixOfPath(gameFolder);
     if (prefix.size() > 4 && prefix.compare(prefix.size() - 4, 4, "/pfx") == 0)
         return prefix.substr(0, prefix.size() - 4);
@@ -111,7 +110,7 @@ std::optional<std::string> SteamCompatData(const std::string& gameFolder) {
             continue;
         const std::string id = name.substr(12, name.size() - 16);
         const std::string compat = apps + "/compatdata/" + id;
-        if (platform::sys::Status(compat, status) && S_ISDIR(status.st_mode))
+        if (platform::sys::IsDirectory(compat))
             return compat;
     }
     return std::nullopt;

@@ -278,6 +278,11 @@ bool Status(const std::string& path, struct stat& status) {
     return RetryOnInterrupt([&] { return ::stat(path.c_str(), &status); }) == 0;
 }
 
+bool IsDirectory(const std::string& path) {
+    struct stat status {};
+    return !path.empty() && Status(path, status) && S_ISDIR(status.st_mode);
+}
+
 bool LinkStatus(const std::string& path, struct stat& status) {
     return RetryOnInterrupt([&] { return ::lstat(path.c_str(), &status); }) == 0;
 }

@@ -84,6 +84,8 @@ bool ChangeMode(int fd, mode_t mode);
 bool FileStatus(int fd, struct stat& status);
 // Follows symbolic links.
 bool Status(const std::string& path, struct stat& status);
+// True for a folder (or a link to one) at `path`.
+bool IsDirectory(const std::string& path);
 // Does not follow a final symbolic link: tells whether a name is there at all.
 bool LinkStatus(const std::string& path, struct stat& status);
 bool StatusAt(int dirFd, const char* name, struct stat& status);
